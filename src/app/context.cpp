@@ -1,0 +1,9 @@
+#include "app/context.h"
+
+namespace vt {
+
+AppContext::AppContext(std::string appDir) : appDir_(std::move(appDir)), log_(appDir_ + "/Log") {}
+
+AppContext::~AppContext() = default;
+
+}  // namespace vt

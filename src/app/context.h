@@ -1,0 +1,44 @@
+// The process-wide state of one run: settings, log, databases, work lists, counters,
+// and (as the stages arrive) the job, the session and the hosts. The front end makes
+// one and hands it to every worker; a test makes a fresh one in a temporary folder.
+#pragma once
+
+#include <string>
+
+#include "app/log.h"
+#include "app/result_counters.h"
+#include "app/work_lists.h"
+
+namespace vt {
+
+class AppContext {
+public:
+    // appDir: the GBK folder that holds Data, Data/File, DataBase, Log and images.
+    explicit AppContext(std::string appDir);
+    ~AppContext();
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    const std::string& appDir() const { return appDir_; }
+    std::string DataDir() const { return appDir_ + "/Data"; }
+    std::string DataFileDir() const { return appDir_ + "/Data/File"; }
+    std::string DataFilePath(const std::string& name) const { return DataFileDir() + "/" + name; }
+    std::string DataBaseDir() const { return appDir_ + "/DataBase"; }
+    std::string LogDir() const { return appDir_ + "/Log"; }
+    std::string ImagesDir() const { return appDir_ + "/images"; }
+    std::string SettingsPath() const { return appDir_ + "/Data/Setting.ini"; }
+
+    Log& log() { return log_; }
+    ToCollectList& toCollect() { return toCollect_; }
+    CollectedList& collected() { return collected_; }
+    ResultCounters& counters() { return counters_; }
+
+private:
+    std::string appDir_;
+    Log log_;
+    ToCollectList toCollect_;
+    CollectedList collected_;
+    ResultCounters counters_;
+};
+
+}  // namespace vt

@@ -1,0 +1,37 @@
+// Folders and whole-file text. Paths are GBK like every other text of the system;
+// NativePath turns one into the file system's UTF-8 at the moment of use.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace vt {
+
+class Log;
+
+// The folder of the running executable, without a trailing separator (GBK).
+std::string AppDir();
+
+// GBK path -> the bytes the file system takes (UTF-8).
+std::string NativePath(std::string_view gbkPath);
+
+// The whole file up to its first zero byte. A file that cannot be opened reads as
+// empty text and leaves the log entry: the path followed by "[不存在]".
+std::string ReadTextFile(const std::string& path, Log& log);
+
+// Creates or truncates the file and writes the text followed by one zero byte.
+// False when the file cannot be created or written.
+bool WriteTextFile(const std::string& path, std::string_view text);
+
+// Creates the file or truncates it and writes exactly these bytes (no zero byte).
+bool WriteBytesFile(const std::string& path, std::string_view bytes);
+
+// Creates the directory (one level) when it is missing; true when it exists afterwards.
+bool EnsureDirectory(const std::string& path);
+
+// The day folder of images: "%Y年%m月%d日数据" of the local date.
+std::string DayFolderName(std::time_t when);
+std::string DayFolderName();
+
+}  // namespace vt
