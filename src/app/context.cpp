@@ -4,6 +4,9 @@ namespace vt {
 
 AppContext::AppContext(std::string appDir) : appDir_(std::move(appDir)), log_(appDir_ + "/Log") {}
 
-AppContext::~AppContext() = default;
+AppContext::~AppContext() {
+    panel_.PressStop();
+    workers_.JoinAll();
+}
 
 }  // namespace vt

@@ -5,9 +5,12 @@
 
 #include <string>
 
+#include "app/job_threads.h"
 #include "app/log.h"
 #include "app/result_counters.h"
 #include "app/work_lists.h"
+#include "collect/collect_job.h"
+#include "collect/collection_panel.h"
 
 namespace vt {
 
@@ -15,6 +18,7 @@ class AppContext {
 public:
     // appDir: the GBK folder that holds Data, Data/File, DataBase, Log and images.
     explicit AppContext(std::string appDir);
+    // Stops the running job and waits for its workers.
     ~AppContext();
     AppContext(const AppContext&) = delete;
     AppContext& operator=(const AppContext&) = delete;
@@ -32,6 +36,9 @@ public:
     ToCollectList& toCollect() { return toCollect_; }
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
+    CollectionPanel& panel() { return panel_; }
+    CollectJob& job() { return job_; }
+    JobThreads& workers() { return workers_; }
 
 private:
     std::string appDir_;
@@ -39,6 +46,10 @@ private:
     ToCollectList toCollect_;
     CollectedList collected_;
     ResultCounters counters_;
+    CollectionPanel panel_;
+    CollectJob job_;
+    // Last member: destroyed first, after the destructor has stopped and joined the workers.
+    JobThreads workers_;
 };
 
 }  // namespace vt
