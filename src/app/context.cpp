@@ -2,7 +2,8 @@
 
 namespace vt {
 
-AppContext::AppContext(std::string appDir) : appDir_(std::move(appDir)), log_(appDir_ + "/Log") {}
+AppContext::AppContext(std::string appDir)
+    : appDir_(std::move(appDir)), log_(appDir_ + "/Log"), db_(DataBaseDir()) {}
 
 AppContext::~AppContext() {
     panel_.PressStop();

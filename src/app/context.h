@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/databases.h"
 #include "app/job_threads.h"
 #include "app/log.h"
 #include "app/result_counters.h"
@@ -33,6 +34,7 @@ public:
     std::string SettingsPath() const { return appDir_ + "/Data/Setting.ini"; }
 
     Log& log() { return log_; }
+    Databases& db() { return db_; }
     ToCollectList& toCollect() { return toCollect_; }
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
@@ -43,6 +45,7 @@ public:
 private:
     std::string appDir_;
     Log log_;
+    Databases db_;
     ToCollectList toCollect_;
     CollectedList collected_;
     ResultCounters counters_;

@@ -1,0 +1,100 @@
+// The seller's persistent lists: Filter.db (forbidden marks and publishers, the two word
+// lists of the settings pages) and one product database per marketplace account (what was
+// published, so later jobs skip it). Text is stored as UTF-8; callers speak GBK.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace vt {
+
+// One SQLite connection in serialized mode, closed with the object. A connection that
+// could not be opened stays an object whose statements all fail.
+class Database {
+public:
+    // utf8Path: the file as SQLite takes it; created when missing.
+    explicit Database(const std::string& utf8Path);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    bool IsOpen() const { return db_ != nullptr; }
+
+    // Runs the (UTF-8) statement; false when it failed. Callers mostly ignore the result.
+    bool Exec(const std::string& sql);
+    // Number of result rows of the select; 0 when it fails or the connection is not open.
+    int CountRows(const std::string& select);
+    // The first column of every result row (UTF-8, NULL as empty); empty on failure.
+    std::vector<std::string> QueryColumn(const std::string& select);
+    // Runs the statements as one step: no other thread's statement on this connection, and
+    // no other connection, sees the state between them. Failures of single statements are
+    // ignored, as with Exec.
+    void ExecAtomically(const std::vector<std::string>& statements);
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// Row count through a handle that may be missing (not opened yet): 0 then.
+int CountRows(const std::shared_ptr<Database>& db, const std::string& select);
+
+// The four lists the list editors rewrite whole.
+enum class ListTable { ForbidBiaoZhi, ForbidCBS, FilterBooks, ForbidBooks };
+
+// The process-wide FilterDb and ProductDb handles. Reopening swaps in a fresh connection;
+// a thread still working with the previous one keeps it alive until it is done.
+class Databases {
+public:
+    // dataBaseDir: GBK path of the DataBase folder, without a trailing separator.
+    explicit Databases(std::string dataBaseDir);
+    ~Databases();
+    Databases(const Databases&) = delete;
+    Databases& operator=(const Databases&) = delete;
+
+    // Where "创建db库失败！" goes; the front end shows it. Unset: ignored.
+    void SetMessageHandler(std::function<void(const std::string&)> onMessage);
+
+    // Opens (creating when missing) Filter.db and its tables; false when it cannot be opened.
+    bool OpenFilterDb();
+    // Opens the product database of the account nick (the file is the nick percent-encoded
+    // as UTF-8, then ".db"); later lookups and records use it.
+    bool OpenProductDb(const std::string& nick);
+
+    // Current handles; null before the first open.
+    std::shared_ptr<Database> FilterDb() const;
+    std::shared_ptr<Database> ProductDb() const;
+
+    // Every value of a single-column select on FilterDb, in GBK, each followed by ",".
+    std::string QueryColumnList(const std::string& select) const;
+
+    // Lookups by the trimmed value; false when nothing matches or the handle is unusable.
+    bool IsForbiddenMark(std::string_view mark) const;
+    bool IsForbiddenPublisher(std::string_view publisher) const;
+    bool IsPublished(std::string_view outerCode) const;
+
+    // Records a published book in ProductDb (outer code trimmed); failures are ignored.
+    void RecordPublished(std::string_view outerCode, std::string_view tb);
+    // The editors' save: the table is emptied and refilled with the pieces of the comma list.
+    void ReplaceList(ListTable table, std::string_view text);
+    // Adds one mark without touching the others.
+    void AddForbiddenMark(std::string_view mark);
+
+private:
+    std::shared_ptr<Database> Open(const std::string& fileName,
+                                   const std::vector<const char*>& createStatements);
+    void Report(const std::string& message) const;
+
+    std::string dir_;
+    mutable std::mutex mutex_;  // guards the two handles and the message handler
+    std::shared_ptr<Database> filterDb_;
+    std::shared_ptr<Database> productDb_;
+    std::function<void(const std::string&)> onMessage_;
+};
+
+}  // namespace vt
