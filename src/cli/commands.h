@@ -1,0 +1,15 @@
+// The subcommands of vantrell-cli. Each registers itself on the application and sets
+// the function that runs it when chosen.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+
+namespace vt::cli {
+
+// The command chosen on the command line; returns the process exit code.
+using Runner = std::function<int()>;
+
+void AddInspectCommands(CLI::App& app, Runner& run);
+
+}  // namespace vt::cli
