@@ -2,11 +2,10 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
-
 #include "app/files.h"
 #include "app/split_list.h"
 #include "app/text.h"
+#include "market/encoders.h"
 
 namespace vt {
 
@@ -62,40 +61,12 @@ std::string Literal(std::string_view gbk) {
     return out;
 }
 
-bool IsAsciiAlnum(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 // The product database's file name for a nick: the nick as UTF-8, letters and digits kept,
 // a space as "+", any other ASCII byte as "%XX", and a byte of 0x80 or above starting a
 // group of three bytes written as three "%XX" forms. Nothing of the nick can reach the
 // path as a separator or a dot.
-// TODO: call the shared UrlEncodeUtf8 of the market encoders once it is on the main line.
 std::string EncodeNickForFileName(std::string_view nick) {
-    std::string utf8 = GbkToUtf8(nick);
-    std::string out;
-    auto escape = [&out](unsigned char b) {
-        char buf[4];
-        std::snprintf(buf, sizeof buf, "%%%02X", b);
-        out += buf;
-    };
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        unsigned char b = static_cast<unsigned char>(utf8[i]);
-        if (b & 0x80) {
-            for (std::size_t k = 0; k < 3 && i < utf8.size(); ++k, ++i)
-                escape(static_cast<unsigned char>(utf8[i]));
-            continue;
-        }
-        if (IsAsciiAlnum(b))
-            out.push_back(static_cast<char>(b));
-        else if (b == ' ')
-            out.push_back('+');
-        else
-            escape(b);
-        ++i;
-    }
-    return out;
+    return UrlEncodeUtf8(std::string(nick));
 }
 
 }  // namespace
