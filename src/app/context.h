@@ -7,6 +7,7 @@
 
 #include "app/log.h"
 #include "app/result_counters.h"
+#include "app/sys_config.h"
 #include "app/work_lists.h"
 
 namespace vt {
@@ -29,6 +30,8 @@ public:
     std::string SettingsPath() const { return appDir_ + "/Data/Setting.ini"; }
 
     Log& log() { return log_; }
+    SysConfig& config() { return config_; }
+    const SysConfig& config() const { return config_; }
     ToCollectList& toCollect() { return toCollect_; }
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
@@ -36,6 +39,7 @@ public:
 private:
     std::string appDir_;
     Log log_;
+    SysConfig config_;
     ToCollectList toCollect_;
     CollectedList collected_;
     ResultCounters counters_;
