@@ -52,14 +52,23 @@ TEST(IniRead, FindsKeysByTheWindowsRules) {
         const char* key;
         std::string expected;
     } cases[] = {
-        {"DirectSentP", "true"},  // section and key ignore case; the first key wins
-        {"TitleLengthP", "60"},   // blanks around key and value dropped
-        {"Quoted", " 正版 "},     // one pair of quotes removed, blanks inside kept
-        {"Single", "x"},         {"HalfQuoted", "\"x"}, {"Empty", ""},
-        {"Equals", "a=b"},       {"CityP", "北京"},      // LF line end
-        {"Long", longValue},                             // CR line end; read whole, no length cap
-        {"Last", "no line end"}, {"Stray", "fallback"},  // lines before the first section belong to
-                                                         // none
+        // section and key ignore case; the first key wins
+        {"DirectSentP", "true"},
+        // blanks around key and value dropped
+        {"TitleLengthP", "60"},
+        // one pair of matching quotes removed, blanks inside kept
+        {"Quoted", " 正版 "},
+        {"Single", "x"},
+        {"HalfQuoted", "\"x"},
+        {"Empty", ""},
+        {"Equals", "a=b"},
+        // LF line end
+        {"CityP", "北京"},
+        // CR line end; read whole, no length cap
+        {"Long", longValue},
+        {"Last", "no line end"},
+        // lines before the first section belong to none
+        {"Stray", "fallback"},
         {"Missing", "fallback"},
     };
     for (const Case& c : cases)
