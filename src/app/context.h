@@ -9,6 +9,7 @@
 #include "app/job_threads.h"
 #include "app/log.h"
 #include "app/result_counters.h"
+#include "app/sys_config.h"
 #include "app/work_lists.h"
 #include "collect/collect_job.h"
 #include "collect/collection_panel.h"
@@ -35,6 +36,8 @@ public:
 
     Log& log() { return log_; }
     Databases& db() { return db_; }
+    SysConfig& config() { return config_; }
+    const SysConfig& config() const { return config_; }
     ToCollectList& toCollect() { return toCollect_; }
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
@@ -46,6 +49,7 @@ private:
     std::string appDir_;
     Log log_;
     Databases db_;
+    SysConfig config_;
     ToCollectList toCollect_;
     CollectedList collected_;
     ResultCounters counters_;
