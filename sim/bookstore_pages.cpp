@@ -197,32 +197,6 @@ std::string EncodeQuery(const std::string& text) {
     return out;
 }
 
-std::string EscapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string SearchPage(const std::string& origin, const std::string& keyword,
                        const std::vector<const Book*>& items, int page, int pageCount) {
     std::string out = Head(keyword.empty() ? std::string("全部图书") : keyword);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/catalog.h"
+#include "sim/html_escape.h"
 
 namespace vt::sim {
 
@@ -43,7 +44,5 @@ std::string StockAnswer(const Book* book, const std::string& province);
 std::string WithOrigin(const std::string& markup, const std::string& origin);
 // Percent-encoding of GBK bytes for addresses in pages.
 std::string EncodeQuery(const std::string& text);
-// Escapes text for HTML content and attribute values.
-std::string EscapeHtml(const std::string& text);
 
 }  // namespace vt::sim

@@ -2,32 +2,6 @@
 
 namespace vt::sim {
 
-std::string EscapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
 // No braces anywhere on these pages: the category reader takes any brace pair for a
 // candidate, and a logged-out answer must not look like one.
 std::string LoginPageHtml(const std::string& message) {

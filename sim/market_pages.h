@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/html_escape.h"
 #include "sim/market_sim.h"
 
 namespace vt::sim {
@@ -15,8 +16,6 @@ struct SellFormKeys {
     std::string beginTime;
     std::string itemNumber;  // _fma.pu._0.auc
 };
-
-std::string EscapeHtml(const std::string& text);
 
 // The login form; message (already GBK) shown above it when not empty.
 std::string LoginPageHtml(const std::string& message);
