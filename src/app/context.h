@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/hosts.h"
 #include "app/log.h"
 #include "app/result_counters.h"
 #include "app/work_lists.h"
@@ -32,6 +33,7 @@ public:
     ToCollectList& toCollect() { return toCollect_; }
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
+    Hosts& hosts() { return hosts_; }
 
 private:
     std::string appDir_;
@@ -39,6 +41,7 @@ private:
     ToCollectList toCollect_;
     CollectedList collected_;
     ResultCounters counters_;
+    Hosts hosts_;
 };
 
 }  // namespace vt
