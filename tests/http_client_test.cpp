@@ -1,6 +1,7 @@
 #include "market/http_client.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -456,5 +457,120 @@ TEST_F(HttpClientTest, ManyThreadsFetchAtOnce) {
         if (req.path == "/cat") {
             EXPECT_EQ(req.body, "0=0&keyword=" + req.query.at("id"));
         }
+    }
+}
+
+namespace {
+
+// Runs the openssl tool with these arguments, its output discarded; the pid, or -1.
+pid_t Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY,
+                                         0);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+bool RunToEnd(const std::vector<std::string>& args) {
+    pid_t pid = Spawn(args);
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// An https peer on 127.0.0.1: the openssl tool's test server with a fresh self-signed
+// certificate for the given subjectAltName. Its certificate file can be trusted
+// through HttpOptions::caFile.
+class TlsPeer {
+public:
+    TlsPeer(const std::string& dir, const std::string& name, const std::string& altName)
+        : cert_(dir + "/" + name + ".crt") {
+        const std::string key = dir + "/" + name + ".key";
+        if (!RunToEnd({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                       "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out", cert_,
+                       "-days", "2", "-subj", "/CN=" + name, "-addext",
+                       "subjectAltName=" + altName}))
+            return;
+        port_ = ClosedPort();
+        pid_ = Spawn({"openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port_),
+                      "-cert", cert_, "-key", key, "-www", "-quiet"});
+        for (int i = 0; pid_ > 0 && i < 250 && !ready_; ++i) {
+            int fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            addr.sin_port = htons(static_cast<uint16_t>(port_));
+            ready_ = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+            close(fd);
+            if (!ready_)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ~TlsPeer() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool ready() const { return ready_; }
+    const std::string& cert() const { return cert_; }
+    std::string Url(const std::string& path) const {
+        return "https://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+private:
+    std::string cert_;
+    int port_ = 0;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+}  // namespace
+
+// The marketplace is reached over https with the seller's cookie: a certificate that is
+// not trusted, or that names another host, ends the exchange before anything is sent.
+TEST(HttpClientTls, CertificatesAndHostNamesAreVerified) {
+    if (!RunToEnd({"openssl", "version"}))
+        GTEST_SKIP() << "the openssl tool is not installed";
+    vt::testing::TempAppDir dir(false);
+    TlsPeer right(dir.native(), "loopback", "IP:127.0.0.1");
+    TlsPeer wrong(dir.native(), "wrong.example", "DNS:wrong.example");
+    ASSERT_TRUE(right.ready());
+    ASSERT_TRUE(wrong.ready());
+
+    HttpOptions trustRight;
+    trustRight.caFile = right.cert();
+    HttpOptions trustWrong;
+    trustWrong.caFile = wrong.cert();
+
+    // Trusted and naming 127.0.0.1: the exchange takes place.
+    EXPECT_NE(MarketGetWithCookie(right.Url("/"), kCookie, trustRight).find("<pre>"),
+              std::string::npos);
+
+    struct Case {
+        std::string name;
+        std::string url;
+        HttpOptions options;
+    };
+    const std::vector<Case> refused = {
+        {"self-signed, not trusted", right.Url("/auction/publish/publish.htm"), HttpOptions{}},
+        {"trusted but for another host", wrong.Url("/auction/publish/publish.htm"), trustWrong},
+    };
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.name);
+        std::string response;
+        EXPECT_EQ(
+            MarketPost({c.url, c.url, "text/plain", {}, "form", kCookie}, response, c.options),
+            kPostFailed);
+        EXPECT_EQ(response, "dwError = 60");  // the peer's certificate failed verification
+        EXPECT_EQ(MarketGetWithCookie(c.url, kCookie, c.options), "");
     }
 }
