@@ -3,6 +3,9 @@
 // one and hands it to every worker; a test makes a fresh one in a temporary folder.
 #pragma once
 
+#include <atomic>
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "app/databases.h"
@@ -16,6 +19,13 @@
 #include "collect/collection_panel.h"
 
 namespace vt {
+
+// Stages that other parts of the program start when a collection job starts.
+struct StageHooks {
+    // Starts `count` publishing threads through workers(); importVariant: the variant of
+    // a codes import.
+    std::function<void(int count, bool importVariant)> startPublishers;
+};
 
 class AppContext {
 public:
@@ -46,6 +56,16 @@ public:
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
+    StageHooks& stages() { return stages_; }
+
+    // Where texts for a modal message box go; the front end sets it. Unset: dropped.
+    void SetMessageSink(std::function<void(const std::string&)> sink);
+    void ShowMessage(const std::string& text);
+
+    // A list producer has ended. The third one of the run turns the collecting label into
+    // "类目分析完成"; the count is never reset.
+    void PostFinishMessage();
+    int FinishCount() const { return finishCount_.load(); }
 
 private:
     std::string appDir_;
@@ -58,6 +78,10 @@ private:
     Hosts hosts_;
     CollectionPanel panel_;
     CollectJob job_;
+    StageHooks stages_;
+    std::mutex messageMutex_;
+    std::function<void(const std::string&)> messageSink_;
+    std::atomic<int> finishCount_{0};
     // Last member: destroyed first, after the destructor has stopped and joined the workers.
     JobThreads workers_;
 };

@@ -1,0 +1,47 @@
+#include "support/local_sites.h"
+
+#include <thread>
+
+#include "app/hosts.h"
+
+namespace vt::testing {
+
+LocalSites::LocalSites(sim::CatalogOptions catalog) : store_(catalog) {
+    store_.Start("127.0.0.1", 0);
+    market_.Start("127.0.0.1", 0);
+    ctx_ = std::make_unique<AppContext>(dir_.path());
+    Hosts& hosts = ctx_->hosts();
+    for (HostRole role : {HostRole::SourceSearch, HostRole::SourceCategory, HostRole::SourceProduct,
+                          HostRole::SourcePromo})
+        hosts.Set(role, store_.origin());
+    for (HostRole role : {HostRole::MarketLogin, HostRole::MarketUpload, HostRole::MarketSell,
+                          HostRole::MarketTrade, HostRole::MarketAdvertising, HostRole::MarketMain,
+                          HostRole::MarketImageCdn})
+        hosts.Set(role, market_.origin());
+}
+
+LocalSites::~LocalSites() {
+    // Workers first: they may still be talking to the sites.
+    ctx_.reset();
+    store_.Stop();
+    market_.Stop();
+}
+
+std::vector<std::string> LocalSites::StoreTargets(const std::string& containing) {
+    std::vector<std::string> out;
+    for (const auto& r : store_.server().Requests())
+        if (r.target.find(containing) != std::string::npos)
+            out.push_back(r.target);
+    return out;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 2) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return condition();
+}
+
+}  // namespace vt::testing
