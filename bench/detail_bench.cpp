@@ -32,7 +32,7 @@ std::size_t ReadEverything(const vt::DetailPage& page) {
          {BookSection::EditorRecommend, BookSection::Abstract, BookSection::AuthorRemark,
           BookSection::BookCatalog, BookSection::Preface, BookSection::MediaReview})
         bytes += ExtractSection(page, s).size();
-    const SpecValues v = ExtractSpecValues(page);
+    const BookParams v = ExtractBookParams(page);
     return bytes + v.WordCount.size() + v.PageCount.size() + v.Edition.size() + v.Binding.size() +
            v.BookFormat.size();
 }

@@ -30,13 +30,13 @@ O_BookInfo SampleBook() {
     return b;
 }
 
-SpecValues SampleSpecs() {
-    return SpecValues{"1200000", "780", "3", "平装", "16开"};
+BookParams SampleParams() {
+    return BookParams{"1200000", "780", "3", "平装", "16开"};
 }
 
 std::string Html(O_BookInfo book, const std::string& templ, const WordList& words = {},
                  const std::string& prefix = "", const std::string& suffix = "") {
-    BuildDescriptions(book, SampleSpecs(), templ, prefix, suffix, words);
+    BuildDescriptions(book, SampleParams(), templ, prefix, suffix, words);
     return book.Description;
 }
 
@@ -106,7 +106,7 @@ TEST(DescriptionTest, MaskingGoesWordByWordOnTheMaskedText) {
 
 TEST(DescriptionTest, FilterWordsAreMaskedInBothTextsBeforeOriginalPriceIsRenamed) {
     O_BookInfo book = SampleBook();
-    BuildDescriptions(book, SampleSpecs(), "原价[shuming]", "", "", {"算法", "原"});
+    BuildDescriptions(book, SampleParams(), "原价[shuming]", "", "", {"算法", "原"});
     EXPECT_EQ(book.Description, "***价***导论");
     EXPECT_NE(book.MobileDescription.find("书名:***导论"), std::string::npos);
 }
@@ -114,7 +114,7 @@ TEST(DescriptionTest, FilterWordsAreMaskedInBothTextsBeforeOriginalPriceIsRename
 TEST(DescriptionTest, MobileDescriptionIsTheFilledSkeleton) {
     O_BookInfo book = SampleBook();
     book.OuterCode = "  23376727 ";
-    BuildDescriptions(book, SampleSpecs(), "[bianma]", "", "", {});
+    BuildDescriptions(book, SampleParams(), "[bianma]", "", "", {});
     EXPECT_EQ(book.Description, "  23376727 ");
     EXPECT_EQ(book.OuterCode, "23376727");
     EXPECT_EQ(book.MobileDescription, R"~({"data":[{"type":"text","value":"基本信息"},)~"
@@ -139,7 +139,7 @@ TEST(DescriptionTest, MobileDescriptionStaysValidJsonWhateverTheValues) {
     book.ISBN = "9787111407010\r\n9787111407027";  // two entries
     book.Author = "C:\\作者\t";
     book.PressName = "\xB0\x5C出版";  // "癨": its second byte is a backslash
-    BuildDescriptions(book, SampleSpecs(), "x", "", "", {});
+    BuildDescriptions(book, SampleParams(), "x", "", "", {});
     const auto doc = nlohmann::json::parse(U8(book.MobileDescription), nullptr, false);
     ASSERT_FALSE(doc.is_discarded()) << U8(book.MobileDescription);
     const auto& items = doc.at("data");
@@ -155,7 +155,7 @@ TEST(DescriptionTest, MobileDescriptionStaysValidJsonWhateverTheValues) {
 TEST(DescriptionTest, EmptyTemplateGivesAnEmptyDescriptionWhateverTheBook) {
     O_BookInfo book = SampleBook();
     book.Abstract = "<p>内容</p>";
-    BuildDescriptions(book, SampleSpecs(), "", "前缀", "后缀", {"x"});
+    BuildDescriptions(book, SampleParams(), "", "前缀", "后缀", {"x"});
     EXPECT_EQ(book.Description, "");
     EXPECT_FALSE(book.MobileDescription.empty());
 }
@@ -171,7 +171,7 @@ TEST(DescriptionTest, TemplateIsLoadedFromTheDataFilesOnce) {
     vt::testing::WriteAll(dir.native() + "/Data/File/" + U8("模板.html"), "[isbn]");
     O_BookInfo book = SampleBook();
     ctx.config().SetPrefixText("店铺前缀");
-    BuildDescriptions(ctx, book, SampleSpecs());
+    BuildDescriptions(ctx, book, SampleParams());
     EXPECT_NE(book.Description.find("店铺前缀"), std::string::npos);
     EXPECT_NE(book.Description.find("算法导论"), std::string::npos);
 
@@ -179,7 +179,7 @@ TEST(DescriptionTest, TemplateIsLoadedFromTheDataFilesOnce) {
     AppContext bare(empty.path());
     EXPECT_EQ(LoadDescriptionTemplate(bare), "");
     O_BookInfo other = SampleBook();
-    BuildDescriptions(bare, other, SampleSpecs());
+    BuildDescriptions(bare, other, SampleParams());
     EXPECT_EQ(other.Description, "");
 }
 

@@ -161,18 +161,18 @@ TEST(DetailPageTest, SectionsLoseTheirPicturesAndOpeningLinksOnly) {
     EXPECT_EQ(ExtractSection(Page(page), BookSection::MediaReview), "");
 }
 
-TEST(DetailPageTest, SpecificationValues) {
+TEST(DetailPageTest, PrintDetails) {
     const std::string page =
         "<ul><li>版 次：1</li><li>页 数： 320 </li><li>字 数：450000</li><li>开 本：16开</li>"
         "<li>包 装：平装-胶订</li><li>是否套装：否</li></ul>";
-    const SpecValues v = ExtractSpecValues(Page(page));
+    const BookParams v = ExtractBookParams(Page(page));
     EXPECT_EQ(v.Edition, "1");  // first item: no "</li>" in front of it
     EXPECT_EQ(v.PageCount, "320");
     EXPECT_EQ(v.WordCount, "450000");
     EXPECT_EQ(v.BookFormat, "16开");
     EXPECT_EQ(v.Binding, "平装-胶订");
     // The last item has no "<li>" after it, so it is not read.
-    EXPECT_EQ(ExtractSpec(Page("<li>x</li><li>开 本：32开</li>"), SpecValue::BookFormat), "");
+    EXPECT_EQ(ExtractBookParam(Page("<li>x</li><li>开 本：32开</li>"), BookParam::BookFormat), "");
 }
 
 TEST(DetailPageTest, MainPictureIsTheFirstOfEitherForm) {
@@ -218,7 +218,7 @@ TEST(DetailPageTest, StandInProductPagesReadBackTheirBooks) {
         EXPECT_EQ(ExtractHeadTitle(page), GbkPrefix(sim::EscapeHtml(b->headTitle), 150));
         EXPECT_EQ(ExtractMainImageUrl(page), b->picture.empty() ? "" : store.origin() + b->picture);
         EXPECT_EQ(HasBuyButton(page), !b->Has(sim::Trait::NoBuyButton));
-        const SpecValues v = ExtractSpecValues(page);
+        const BookParams v = ExtractBookParams(page);
         EXPECT_EQ(v.WordCount, b->wordCount);
         EXPECT_EQ(v.PageCount, b->pageCount);
         EXPECT_EQ(v.Edition, b->edition);

@@ -36,7 +36,7 @@ bool ReadSavedPage(const std::string& utf8Path, std::string& text) {
 }
 
 nlohmann::json DescribeProduct(const DetailPage& page) {
-    const SpecValues specs = ExtractSpecValues(page);
+    const BookParams params = ExtractBookParams(page);
     nlohmann::json doc = nlohmann::json::object();
     const std::pair<const char*, std::string> texts[] = {
         {"BookName", ExtractProductName(page)},
@@ -55,11 +55,11 @@ nlohmann::json DescribeProduct(const DetailPage& page) {
         {"BookCatalog", ExtractSection(page, BookSection::BookCatalog)},
         {"Preface", ExtractSection(page, BookSection::Preface)},
         {"MediaReview", ExtractSection(page, BookSection::MediaReview)},
-        {"WordCount", specs.WordCount},
-        {"PageCount", specs.PageCount},
-        {"Edition", specs.Edition},
-        {"Binding", specs.Binding},
-        {"BookFormat", specs.BookFormat},
+        {"WordCount", params.WordCount},
+        {"PageCount", params.PageCount},
+        {"Edition", params.Edition},
+        {"Binding", params.Binding},
+        {"BookFormat", params.BookFormat},
     };
     for (const auto& [key, value] : texts) doc[key] = U8(value);
     doc["CanBuy"] = HasBuyButton(page);

@@ -16,13 +16,13 @@ namespace {
 
 // Placeholders shared by both texts, in the order they are filled.
 std::vector<std::pair<const char*, std::string>> BookValues(const O_BookInfo& book,
-                                                            const SpecValues& specs) {
+                                                            const BookParams& params) {
     return {{"[shuming]", book.BookName},     {"[dingjia]", book.MarketPrice},
             {"[zuozhe]", book.Author},        {"[chubanshe]", book.PressName},
             {"[chubanriqi]", book.PressDate}, {"[isbn]", book.ISBN},
-            {"[zishu]", specs.WordCount},     {"[yeshu]", specs.PageCount},
-            {"[banci]", specs.Edition},       {"[baozhuang]", specs.Binding},
-            {"[kaiben]", specs.BookFormat}};
+            {"[zishu]", params.WordCount},    {"[yeshu]", params.PageCount},
+            {"[banci]", params.Edition},      {"[baozhuang]", params.Binding},
+            {"[kaiben]", params.BookFormat}};
 }
 
 }  // namespace
@@ -85,7 +85,7 @@ std::string JsonStringContent(const std::string& gbk) {
     return out;
 }
 
-void BuildDescriptions(O_BookInfo& book, const SpecValues& specs, const std::string& templateText,
+void BuildDescriptions(O_BookInfo& book, const BookParams& params, const std::string& templateText,
                        const std::string& prefix, const std::string& suffix,
                        const WordList& filterWords) {
     // Each step replaces in the whole text, so a value holding a later placeholder has
@@ -97,7 +97,7 @@ void BuildDescriptions(O_BookInfo& book, const SpecValues& specs, const std::str
         {"[meitituijian]", &book.MediaReview}, {"[bianjituijian]", &book.EditorRecommend}};
     for (const auto& [token, section] : sections)
         html = GbkReplaceAll(html, token, CleanHtml(*section));
-    const auto values = BookValues(book, specs);
+    const auto values = BookValues(book, params);
     for (const auto& [token, value] : values) html = GbkReplaceAll(html, token, value);
     html = GbkReplaceAll(html, "[QianZhui]", prefix);
     html = GbkReplaceAll(html, "[HouZhui]", suffix);
@@ -113,10 +113,10 @@ void BuildDescriptions(O_BookInfo& book, const SpecValues& specs, const std::str
     book.Description = GbkReplaceAll(MaskFilterWords(filterWords, html), "原价", "定价");
 }
 
-void BuildDescriptions(AppContext& ctx, O_BookInfo& book, const SpecValues& specs) {
+void BuildDescriptions(AppContext& ctx, O_BookInfo& book, const BookParams& params) {
     const auto templateText = ctx.descriptionTemplate().Text();
     const auto filterWords = ctx.filterWords().FilterWords();
-    BuildDescriptions(book, specs, *templateText, ctx.config().PrefixText(),
+    BuildDescriptions(book, params, *templateText, ctx.config().PrefixText(),
                       ctx.config().SuffixText(), *filterWords);
 }
 

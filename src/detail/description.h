@@ -31,11 +31,11 @@ std::string JsonStringContent(const std::string& gbk);
 // Fills Description and MobileDescription of the book from the template, the prefix
 // and suffix texts and the filter words. Trims the book's OuterCode in place (the mobile
 // text shows it trimmed; the HTML text keeps it as it came).
-void BuildDescriptions(O_BookInfo& book, const SpecValues& specs, const std::string& templateText,
+void BuildDescriptions(O_BookInfo& book, const BookParams& params, const std::string& templateText,
                        const std::string& prefix, const std::string& suffix,
                        const WordList& filterWords);
 // The same with the loaded template, the current prefix and suffix boxes and the job's
 // filter words.
-void BuildDescriptions(AppContext& ctx, O_BookInfo& book, const SpecValues& specs);
+void BuildDescriptions(AppContext& ctx, O_BookInfo& book, const BookParams& params);
 
 }  // namespace vt

@@ -118,33 +118,33 @@ std::string ExtractSection(const DetailPage& page, BookSection section) {
     return RegexReplace(html, R"~(<a.*?href=["|'].*?["|'].*?>)~", "");
 }
 
-std::string ExtractSpec(const DetailPage& page, SpecValue value) {
+std::string ExtractBookParam(const DetailPage& page, BookParam value) {
     const char* pattern = "";
     switch (value) {
-        case SpecValue::WordCount:
+        case BookParam::WordCount:
             pattern = "</li><li>字 数：(.*?)</li><li>";
             break;
-        case SpecValue::PageCount:
+        case BookParam::PageCount:
             pattern = "</li><li>页 数：(.*?)</li><li>";
             break;
-        case SpecValue::Edition:
+        case BookParam::Edition:
             pattern = "<li>版 次：(.*?)</li><li>";
             break;
-        case SpecValue::Binding:
+        case BookParam::Binding:
             pattern = "</li><li>包 装：(.*?)</li><li>";
             break;
-        case SpecValue::BookFormat:
+        case BookParam::BookFormat:
             pattern = "</li><li>开 本：(.*?)</li><li>";
             break;
     }
     return Trim(RegexFirst(page.text, pattern));
 }
 
-SpecValues ExtractSpecValues(const DetailPage& page) {
-    return SpecValues{ExtractSpec(page, SpecValue::WordCount),
-                      ExtractSpec(page, SpecValue::PageCount),
-                      ExtractSpec(page, SpecValue::Edition), ExtractSpec(page, SpecValue::Binding),
-                      ExtractSpec(page, SpecValue::BookFormat)};
+BookParams ExtractBookParams(const DetailPage& page) {
+    return BookParams{
+        ExtractBookParam(page, BookParam::WordCount), ExtractBookParam(page, BookParam::PageCount),
+        ExtractBookParam(page, BookParam::Edition), ExtractBookParam(page, BookParam::Binding),
+        ExtractBookParam(page, BookParam::BookFormat)};
 }
 
 std::string ExtractHeadTitle(const DetailPage& page) {

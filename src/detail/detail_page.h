@@ -15,8 +15,9 @@ struct DetailPage {
     std::string text;
 };
 
-// The book's specification values: they only fill description placeholders.
-struct SpecValues {
+// The book's print details (word count, page count, edition, binding, format): they
+// only fill description placeholders.
+struct BookParams {
     std::string WordCount;
     std::string PageCount;
     std::string Edition;
@@ -36,8 +37,8 @@ enum class BookSection {
 // The section's heading on the page ("编辑推荐" …).
 const char* SectionHeading(BookSection section);
 
-// The five specification values.
-enum class SpecValue { WordCount, PageCount, Edition, Binding, BookFormat };
+// The five print details.
+enum class BookParam { WordCount, PageCount, Edition, Binding, BookFormat };
 
 // "/" + id + ".html" on the product host; empty text when the fetch fails.
 DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id);
@@ -53,8 +54,8 @@ std::string ExtractPressDate(const DetailPage& page);
 std::string ExtractIsbn(const DetailPage& page);
 // The section's HTML without its pictures and opening link tags.
 std::string ExtractSection(const DetailPage& page, BookSection section);
-std::string ExtractSpec(const DetailPage& page, SpecValue value);
-SpecValues ExtractSpecValues(const DetailPage& page);
+std::string ExtractBookParam(const DetailPage& page, BookParam value);
+BookParams ExtractBookParams(const DetailPage& page);
 // At most 150 bytes, never ending inside a double-byte character.
 std::string ExtractHeadTitle(const DetailPage& page);
 std::string ExtractMainImageUrl(const DetailPage& page);

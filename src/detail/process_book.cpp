@@ -20,7 +20,7 @@ void SetStatus(AppContext& ctx, int row, const char* status) {
 
 // The fields both variants read from the page once the checks on the book's identity
 // have passed.
-void ReadPageTexts(const DetailPage& page, O_BookInfo& book, SpecValues& specs) {
+void ReadPageTexts(const DetailPage& page, O_BookInfo& book, BookParams& params) {
     book.BuyingNote = ExtractBuyingNote(page);
     book.EditorRecommend = ExtractSection(page, BookSection::EditorRecommend);
     book.Abstract = ExtractSection(page, BookSection::Abstract);
@@ -28,7 +28,7 @@ void ReadPageTexts(const DetailPage& page, O_BookInfo& book, SpecValues& specs) 
     book.BookCatalog = ExtractSection(page, BookSection::BookCatalog);
     book.Preface = ExtractSection(page, BookSection::Preface);
     book.MediaReview = ExtractSection(page, BookSection::MediaReview);
-    specs = ExtractSpecValues(page);
+    params = ExtractBookParams(page);
 }
 
 }  // namespace
@@ -90,9 +90,9 @@ bool ProcessBookFromRow(AppContext& ctx, int row) {
         return false;
 
     book->ProductId = id;
-    SpecValues specs;
-    ReadPageTexts(page, *book, specs);
-    BuildDescriptions(ctx, *book, specs);
+    BookParams params;
+    ReadPageTexts(page, *book, params);
+    BuildDescriptions(ctx, *book, params);
     if (book->Description.empty()) {
         SetStatus(ctx, row, "内容为空");
         CountFiltered(ctx, CounterBox::CollectedFiltered);
@@ -190,9 +190,9 @@ bool ProcessBookFromPage(AppContext& ctx, int row) {
     }
 
     book->ProductId = id;
-    SpecValues specs;
-    ReadPageTexts(page, *book, specs);
-    BuildDescriptions(ctx, *book, specs);
+    BookParams params;
+    ReadPageTexts(page, *book, params);
+    BuildDescriptions(ctx, *book, params);
     if (book->Description.empty()) {
         CountFiltered(ctx, CounterBox::CollectedFiltered);
         SetStatus(ctx, row, "图书内容为空");
