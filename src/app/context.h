@@ -17,6 +17,8 @@
 #include "app/work_lists.h"
 #include "collect/collect_job.h"
 #include "collect/collection_panel.h"
+#include "detail/description_template.h"
+#include "detail/filter_words.h"
 
 namespace vt {
 
@@ -56,6 +58,10 @@ public:
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
+    // The job's forbidden and filter words, rebuilt at each job start.
+    FilterWordLists& filterWords() { return filterWords_; }
+    // "模板.html" as loaded when the collection panel was made.
+    DescriptionTemplate& descriptionTemplate() { return descriptionTemplate_; }
     StageHooks& stages() { return stages_; }
 
     // Where texts for a modal message box go; the front end sets it. Unset: dropped.
@@ -78,6 +84,8 @@ private:
     Hosts hosts_;
     CollectionPanel panel_;
     CollectJob job_;
+    FilterWordLists filterWords_;
+    DescriptionTemplate descriptionTemplate_;
     StageHooks stages_;
     std::mutex messageMutex_;
     std::function<void(const std::string&)> messageSink_;
