@@ -14,6 +14,7 @@
 #include "app/work_lists.h"
 #include "collect/collect_job.h"
 #include "collect/collection_panel.h"
+#include "market/session.h"
 
 namespace vt {
 
@@ -43,6 +44,7 @@ public:
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
     Hosts& hosts() { return hosts_; }
+    Session& session() { return session_; }
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
@@ -56,6 +58,7 @@ private:
     CollectedList collected_;
     ResultCounters counters_;
     Hosts hosts_;
+    Session session_;
     CollectionPanel panel_;
     CollectJob job_;
     // Last member: destroyed first, after the destructor has stopped and joined the workers.
