@@ -347,7 +347,7 @@ TEST_F(HttpClientTest, PostResultCodes) {
         {"status 500", peer_.Url("/ok"), error500, kPostDone, ""},
         {"connection dropped", peer_.Url("/ok"), drop, kPostFailed, "dwError = 52"},
         {"time-out", peer_.Url("/ok"), slow, kPostTimedOut, "dwError = 28"},
-        {"closed port", closed + "/ok", none, kPostNoConnection, "dwError = 7"},
+        {"closed port", closed + "/ok", none, kPostFailed, "dwError = 7"},
         {"ftp", "ftp://127.0.0.1/ok", none, kPostFailed, ""},
         {"unknown scheme", "vantrell://127.0.0.1/ok", none, kPostFailed, ""},
         {"no scheme", "127.0.0.1/ok", none, kPostBadUrl, ""},

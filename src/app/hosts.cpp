@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/files.h"
+#include "app/ini_file.h"
 #include "app/text.h"
 
 namespace vt {
@@ -44,15 +45,6 @@ const RoleInfo& Info(HostRole role) {
 
 char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
 }
 
 }  // namespace
@@ -102,41 +94,14 @@ bool Hosts::Load(const std::string& gbkPath) {
     std::FILE* f = std::fopen(NativePath(gbkPath).c_str(), "rb");
     if (!f)
         return false;
-    std::string text;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
     std::fclose(f);
 
     std::array<Entry, kHostRoleCount> entries;
     SetDefaults(entries);
-    std::array<bool, kHostRoleCount> seen{};
-    bool inSection = false;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = Trim(std::string_view(text).substr(pos, end - pos));
-        pos = end + 1;
-        if (line.empty() || line[0] == ';' || line[0] == '#')
-            continue;
-        if (line.front() == '[' && line.back() == ']') {
-            inSection = IEquals(Trim(std::string_view(line).substr(1, line.size() - 2)), "HOSTS");
-            continue;
-        }
-        std::size_t eq = line.find('=');
-        if (!inSection || eq == std::string::npos)
-            continue;
-        std::string key = Trim(std::string_view(line).substr(0, eq));
-        for (const RoleInfo& info : kRoles) {
-            std::size_t i = static_cast<std::size_t>(info.role);
-            // Like the profile functions: the first occurrence of a key is the one read.
-            if (!seen[i] && IEquals(key, info.key)) {
-                seen[i] = true;
-                Parse(std::string_view(line).substr(eq + 1), entries[i]);
-            }
-        }
+    for (const RoleInfo& info : kRoles) {
+        std::string value = ReadProfileString(gbkPath, "HOSTS", info.key, "");
+        if (!value.empty())
+            Parse(value, entries[static_cast<std::size_t>(info.role)]);
     }
     std::unique_lock lock(mutex_);
     entries_ = std::move(entries);

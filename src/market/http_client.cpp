@@ -304,7 +304,7 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
 
     Request req;
     if (!req.handle())
-        return kPostCannotOpen;
+        return kPostNoConnection;
     std::string body;
     Configure(req, request.url, options, body);
 
@@ -350,11 +350,6 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
     switch (code) {
         case CURLE_OK:
             break;
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-        case CURLE_COULDNT_CONNECT:
-            response = DwError(code);
-            return kPostNoConnection;
         case CURLE_OPERATION_TIMEDOUT:
             response = DwError(code);
             return kPostTimedOut;

@@ -35,8 +35,9 @@ struct HttpOptions {
 enum PostResult : int {
     kPostDone = 0,           // an answer came; the response is its body when the status was 200
     kPostBadUrl = -1,        // the target does not parse as an address
-    kPostFailed = 1,         // not http(s), or a transport error; response "dwError = N"
-    kPostNoConnection = -2,  // host unknown or refused; response "dwError = N"
+    kPostFailed = 1,         // not http(s), or a transport error (an unreachable host among
+                             // them); response "dwError = N"
+    kPostNoConnection = -2,  // no connection handle could be made
     kPostCannotOpen = -3,    // the request could not be set up
     kPostTimedOut = 2,       // the exchange ran out of time; response "dwError = N"
 };
