@@ -19,6 +19,7 @@
 #include "collect/collection_panel.h"
 #include "detail/description_template.h"
 #include "detail/filter_words.h"
+#include "market/session.h"
 
 namespace vt {
 
@@ -55,6 +56,7 @@ public:
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
     Hosts& hosts() { return hosts_; }
+    Session& session() { return session_; }
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
@@ -82,6 +84,7 @@ private:
     CollectedList collected_;
     ResultCounters counters_;
     Hosts hosts_;
+    Session session_;
     CollectionPanel panel_;
     CollectJob job_;
     FilterWordLists filterWords_;
