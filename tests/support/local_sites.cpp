@@ -6,7 +6,13 @@
 
 namespace vt::testing {
 
-LocalSites::LocalSites(sim::CatalogOptions catalog) : store_(catalog) {
+LocalSites::LocalSites(sim::CatalogOptions catalog, StoreOverride override) : store_(catalog) {
+    if (override)
+        store_.server().SetHandler([this, override](const sim::HttpRequest& r) {
+            if (auto answer = override(r))
+                return *answer;
+            return store_.Handle(r);
+        });
     store_.Start("127.0.0.1", 0);
     market_.Start("127.0.0.1", 0);
     ctx_ = std::make_unique<AppContext>(dir_.path());

@@ -2,7 +2,9 @@
 // them: the bookstore roles at the bookstore, the marketplace roles at the marketplace.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/context.h"
@@ -12,9 +14,13 @@
 
 namespace vt::testing {
 
+// Answers a bookstore request in place of the stand-in; null lets the stand-in answer.
+using StoreOverride = std::function<std::optional<sim::HttpResponse>(const sim::HttpRequest&)>;
+
 class LocalSites {
 public:
-    explicit LocalSites(sim::CatalogOptions catalog = {});
+    // The override is in place before the bookstore serves its first request.
+    explicit LocalSites(sim::CatalogOptions catalog = {}, StoreOverride override = nullptr);
     ~LocalSites();
 
     AppContext& ctx() { return *ctx_; }

@@ -1,0 +1,155 @@
+#include "collect/list_crawlers.h"
+
+#include <thread>
+
+#include "app/context.h"
+#include "app/hosts.h"
+#include "collect/list_parsers.h"
+#include "collect/list_url.h"
+#include "detail/book_filters.h"
+#include "market/http_client.h"
+
+namespace vt {
+namespace {
+
+std::string ReplaceAll(std::string text, const std::string& token, const std::string& by) {
+    for (std::size_t at = text.find(token); at != std::string::npos;
+         at = text.find(token, at + by.size()))
+        text.replace(at, token.size(), by);
+    return text;
+}
+
+// Takes the crawler off the running count however it leaves.
+class RunningCrawler {
+public:
+    explicit RunningCrawler(CollectJob& job) : job_(job) {}
+    ~RunningCrawler() { --job_.RunningListThreads; }
+    RunningCrawler(const RunningCrawler&) = delete;
+    RunningCrawler& operator=(const RunningCrawler&) = delete;
+
+private:
+    CollectJob& job_;
+};
+
+// The keyword and promotion crawlers differ only in the page token, the parser and the
+// page 0 rule.
+void PagedCrawler(AppContext& ctx, const char* token,
+                  void (*parse)(AppContext&, const std::string&), bool skipPageZero) {
+    CollectJob& job = ctx.job();
+    RunningCrawler running(job);
+    const int to = ToPageSetting(ctx);
+    while (!ctx.panel().JobStopped()) {
+        const PageTurn turn = TakeListPage(job, to, kCrawlerCursorWaitMs);
+        if (turn.kind == PageTurn::Exhausted)
+            break;
+        if (turn.kind == PageTurn::Busy)
+            continue;
+        try {
+            const std::string address =
+                ReplaceAll(job.UrlTemplate, token, std::to_string(turn.page));
+            if (skipPageZero && address.find("page_index=0") != std::string::npos)
+                continue;
+            ctx.counters().SetText(CounterBox::Collecting, address);
+            const std::string page = HttpHelper::GetPage(address);
+            if (ReportsNoProducts(page))
+                break;
+            parse(ctx, page);
+        } catch (...) {
+            // Costs this page only.
+        }
+    }
+}
+
+}  // namespace
+
+int FromPageSetting(AppContext& ctx) {
+    return static_cast<int>(LeadingInteger(ctx.config().StartPageFrom()));
+}
+
+int ToPageSetting(AppContext& ctx) {
+    return static_cast<int>(LeadingInteger(ctx.config().CaiJiYeShu()));
+}
+
+PageTurn TakeListPage(CollectJob& job, int toPage, int waitMs) {
+    PageTurn turn;
+    std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::defer_lock);
+    if (!lock.try_lock_for(std::chrono::milliseconds(waitMs)))
+        return turn;
+    if (job.NextPage > toPage) {
+        turn.kind = PageTurn::Exhausted;
+        return turn;
+    }
+    turn.kind = PageTurn::Page;
+    turn.page = job.NextPage++;
+    return turn;
+}
+
+PageTurn TakeCategoryPage(CollectJob& job, int toPage, int waitMs) {
+    PageTurn turn;
+    std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::defer_lock);
+    if (!lock.try_lock_for(std::chrono::milliseconds(waitMs)))
+        return turn;
+    // Past the last entry, or a "from" page already past "to": nothing is left to take.
+    if (job.EntryIndex < 0 || job.EntryIndex >= static_cast<int>(job.Entries.size()) ||
+        job.NextPage > toPage) {
+        turn.kind = PageTurn::Exhausted;
+        return turn;
+    }
+    turn.kind = PageTurn::Page;
+    turn.entry = job.Entries[job.EntryIndex];
+    turn.page = job.NextPage++;
+    if (turn.page == toPage) {
+        ++job.EntryIndex;
+        job.NextPage = 0;
+    }
+    return turn;
+}
+
+void KeywordCrawler(AppContext& ctx) {
+    PagedCrawler(ctx, "{0}", &ParseSearchPage, true);
+}
+
+void PromoCrawler(AppContext& ctx) {
+    PagedCrawler(ctx, "[pages]", &ParsePromoPage, false);
+}
+
+void CategoryCrawler(AppContext& ctx) {
+    CollectJob& job = ctx.job();
+    {
+        RunningCrawler running(job);
+        bool more = true;
+        while (more && !ctx.panel().JobStopped()) {
+            // Read again at every pass: the seller may change them while the job runs.
+            const std::string sortLabel = ctx.panel().SortLabel();
+            const int to = ToPageSetting(ctx);
+            while (!ctx.panel().JobStopped()) {
+                const PageTurn turn = TakeCategoryPage(job, to, kCrawlerCursorWaitMs);
+                if (turn.kind == PageTurn::Exhausted) {
+                    more = false;
+                    break;
+                }
+                if (turn.kind == PageTurn::Busy)
+                    continue;
+                try {
+                    job.SetCurrentFenlei(turn.entry.Fenlei);
+                    std::string address =
+                        BuildListUrl(turn.entry.Url, sortLabel, ctx.panel().Filters(),
+                                     ctx.hosts().Host(HostRole::SourceCategory));
+                    address = InsertPageMarker(address, turn.page);
+                    if (!address.empty() && address[0] == '/')
+                        address = ctx.hosts().Url(HostRole::SourceCategory, address);
+                    ctx.counters().SetText(CounterBox::Collecting, address);
+                    const std::string page = HttpHelper::GetPage(address);
+                    if (ReportsNoProducts(page))
+                        break;
+                    ParseCategoryPage(ctx, page);
+                } catch (...) {
+                    // Costs this page only.
+                }
+            }
+        }
+    }
+    ctx.PostFinishMessage();
+}
+
+}  // namespace vt

@@ -1,0 +1,284 @@
+#include "collect/list_parsers.h"
+
+#include <thread>
+
+#include "app/context.h"
+#include "app/text.h"
+#include "detail/book_filters.h"
+#include "detail/detail_page.h"
+#include "detail/regex_ops.h"
+#include "market/on_sale_check.h"
+
+namespace vt {
+namespace {
+
+const char kNoProducts[] = "没有找到相关的商品";
+const char kTooManyFilters[] = "筛选条件太多了，没有找到相关商品";
+const char kSelfRun[] = "Vantrell自营";
+
+const char kAddress[] = "class=\"pic\".*?href=\"(?<Url>.+?)\".+?<img";
+const char kTitle[] = "<a title=\"(.*?)\"";
+const char kDate[] = "([0-9]{4}-[0-9]{2}-[0-9]{2})";
+const char kPublisher[] = "name='P_cbs'.*?>(.*?)</a>";
+const char kPriceSale[] = "<p id=\"price_sale\"><span class=\"yen\">&yen;</span>(.*?)</p>";
+
+const char kSearchItem[] = "<li class=\"line(.*?)</li>";
+const char kSearchListPrice[] = "<span class=\"search_pre_price\">&yen;(.*?)</span>";
+const char kSearchPrice[] = "<span class=\"search_now_price\">&yen;(.*?)</span>";
+const char kSearchPriceRight[] = "<div class=\"right\"><span class=\"price_d\">&yen;(.*?)</span>";
+const char kSearchAuthor[] = "name='itemlist-author'.*?>(.*?)</a>";
+const char kSearchPublisher[] = "name='P_cbs'.*?>(.*?)</a></span><p class=\"bottom_p\">";
+
+const char kCategoryItem[] = "class=\"inner\">(.*?)<li class=\"line";
+const char kCategoryListPrice[] = "<span class=\"price_r\">&yen;(.*?)</span>";
+const char kCategoryPrice[] = "<span class=\"price_n\">&yen;(.*?)</span>";
+const char kCategoryAuthor[] = "name='P_zz'.*?>(.*?)</a>";
+
+const char kPromoItem[] = "onclick=\"showcatalog\\(([0-9]*?),.*?\\) \">加入购物车</a";
+
+constexpr int kSearchRowWaitMs = 50;
+// Checks made before a book has a row write no status.
+constexpr int kNoRow = -1;
+
+// Every non-empty group of every match of the pattern, in page order.
+template <typename Visit>
+void ForEachItem(const std::string& page, const char* pattern, Visit visit) {
+    const auto re = CompileRegex(pattern);
+    if (!re)
+        return;
+    ForEachMatch(page, *re, [&](const boost::smatch& m) {
+        for (std::size_t g = 1; g < m.size(); ++g)
+            if (m[g].matched && m[g].length() > 0)
+                visit(m[g].str());
+        return true;
+    });
+}
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+void CountPending(AppContext& ctx) {
+    CountFiltered(ctx, CounterBox::PendingFiltered);
+}
+
+std::string ProductId(AppContext& ctx, const std::string& address) {
+    return Trim(ExtractProductIds(ctx, address));
+}
+
+// The marketplace already sells a book with this outer code.
+bool OnSale(AppContext& ctx, const std::string& id) {
+    return ctx.config().CheckByOuterCode() &&
+           !FindOnSaleByOuterCode(ctx, id, ctx.job().GoodsToken).empty();
+}
+
+bool IsGbkTrail(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+}
+
+std::size_t CharWidth(const std::string& s, std::size_t i) {
+    if (i + 1 < s.size() && IsGbkLeadByte(static_cast<unsigned char>(s[i])) &&
+        IsGbkTrail(static_cast<unsigned char>(s[i + 1])))
+        return 2;
+    return 1;
+}
+
+// Width of the bracket character at i (1 or 2), or 0 when there is none.
+std::size_t BracketAt(const std::string& s, std::size_t i, char ascii, const char* fullWidth) {
+    if (s[i] == ascii)
+        return 1;
+    if (CharWidth(s, i) == 2 && s.compare(i, 2, fullWidth) == 0)
+        return 2;
+    return 0;
+}
+
+// When an opening bracket at i is closed by the nearest closing bracket that
+// has at least six bytes before it (counted from the opening bracket's end),
+// the position after that closing bracket; npos otherwise.
+std::size_t BracketEnd(const std::string& s, std::size_t i) {
+    constexpr std::size_t kMinInside = 6;
+    const std::size_t open = BracketAt(s, i, '(', "（");
+    if (open == 0)
+        return std::string::npos;
+    const std::size_t inside = i + open;
+    for (std::size_t j = inside; j < s.size(); j += CharWidth(s, j)) {
+        if (j - inside < kMinInside)
+            continue;
+        if (const std::size_t close = BracketAt(s, j, ')', "）"))
+            return j + close;
+    }
+    return std::string::npos;
+}
+
+bool InPriceRange(AppContext& ctx, const std::string& listPrice, const std::string& price) {
+    const SysConfig& cfg = ctx.config();
+    return PriceInRange(cfg.PriceRangeBasis() == kListPrice ? listPrice : price,
+                        cfg.PriceRangeFrom(), cfg.PriceRangeTo());
+}
+
+bool CategoryItem(AppContext& ctx, const std::string& item) {
+    if (!Contains(item, kSelfRun))
+        return false;
+    const std::string address = RegexFirst(item, kAddress);
+    const std::string id = ProductId(ctx, address);
+    if (ctx.config().CHKFiltData()) {
+        if (ctx.db().IsPublished(id) || ctx.db().IsForbiddenMark(id) || OnSale(ctx, id)) {
+            CountPending(ctx);
+            return false;
+        }
+    }
+    const std::string title = RegexFirst(item, kTitle);
+    const std::string listPrice = RegexFirst(item, kCategoryListPrice);
+    std::string price = RegexFirst(item, kCategoryPrice);
+    if (price.empty())
+        price = RegexFirst(item, kPriceSale);
+    const std::string date = RegexFirst(item, kDate);
+    const std::string author = RegexFirst(item, kCategoryAuthor);
+    const std::string publisher = Trim(RegexFirst(item, kPublisher));
+
+    if (ctx.db().IsForbiddenPublisher(publisher) || listPrice.empty() || price.empty() ||
+        date.empty() || publisher.empty() || author.empty() || title.empty() || address.empty() ||
+        !Contains(address, ".html") || !InPriceRange(ctx, listPrice, price)) {
+        CountPending(ctx);
+        return false;
+    }
+    ToCollectRow row{};
+    row[kMarkCol] = id;
+    row[kTitleCol] = title;
+    row[kListPriceCol] = listPrice;
+    row[kSellPriceCol] = price;
+    row[kAuthorCol] = author;
+    row[kPublisherCol] = publisher;
+    row[kDateCol] = date;
+    AppendListRow(ctx, std::move(row), kRowInsertWaitMs);
+    return true;
+}
+
+}  // namespace
+
+bool ReportsNoProducts(const std::string& page) {
+    return Contains(page, kTooManyFilters) || Contains(page, kNoProducts);
+}
+
+std::string CutAtLastBracket(const std::string& title) {
+    // "(" never occurs as the second byte of a GBK character, so a byte search is
+    // safe.
+    const std::size_t at = title.rfind('(');
+    return at == std::string::npos ? title : title.substr(0, at);
+}
+
+std::string RemoveTitleBrackets(const std::string& title) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < title.size()) {
+        const std::size_t end = BracketEnd(title, i);
+        if (end != std::string::npos) {
+            i = end;
+            continue;
+        }
+        const std::size_t width = CharWidth(title, i);
+        out.append(title, i, width);
+        i += width;
+    }
+    return out;
+}
+
+int AppendListRow(AppContext& ctx, ToCollectRow cells, int waitMs) {
+    CollectJob& job = ctx.job();
+    int index;
+    {
+        // A row is never added without the lock, and a found book is never dropped
+        // for want of it: wait again until the lock is had.
+        std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::defer_lock);
+        while (!lock.try_lock_for(std::chrono::milliseconds(waitMs))) {
+        }
+        ++job.RowCounter;
+        cells[kNumberCol] = std::to_string(++job.RunningNumber);
+        index = ctx.toCollect().Append(std::move(cells));
+    }
+    ctx.counters().SetNumber(CounterBox::ToCollect, ctx.toCollect().Count());
+    return index;
+}
+
+void ParseSearchPage(AppContext& ctx, const std::string& page) {
+    ForEachItem(page, kSearchItem, [&](const std::string& item) {
+        if (ctx.config().VantrellZiShouP() && !Contains(item, kSelfRun))
+            return;
+        ParseSearchItem(ctx, item);
+    });
+}
+
+bool ParseSearchItem(AppContext& ctx, const std::string& item) {
+    const SysConfig& cfg = ctx.config();
+    const std::string address = Trim(RegexFirst(item, kAddress));
+    const std::string id = ProductId(ctx, address);
+    if (cfg.CHKFiltData()) {
+        if (ctx.db().IsPublished(id) || OnSale(ctx, id)) {
+            CountPending(ctx);
+            return false;
+        }
+    } else if (!CheckStock(ctx, id, kNoRow)) {
+        return false;
+    }
+
+    std::string title = Trim(RegexFirst(item, kTitle));
+    CountIfForbidden(ctx, title, CounterBox::PendingFiltered, kNoRow);
+    if (cfg.RemoveLastKuoHaoP())
+        title = CutAtLastBracket(title);
+    title = RemoveTitleBrackets(title);
+
+    const std::string listPrice = Trim(RegexFirst(item, kSearchListPrice));
+    std::string price = Trim(RegexFirst(item, kSearchPrice));
+    if (price.empty())
+        price = RegexFirst(item, kPriceSale);
+    if (price.empty() && cfg.CHKFiltData())
+        price = Trim(RegexFirst(item, kSearchPriceRight));
+    const std::string date = Trim(RegexFirst(item, kDate));
+    const std::string author = Trim(RegexFirst(item, kSearchAuthor));
+    CountIfForbidden(ctx, author, CounterBox::PendingFiltered, kNoRow);
+    const std::string publisher = Trim(RegexFirst(item, kSearchPublisher));
+
+    if (listPrice.empty() || price.empty() || date.empty() || publisher.empty() || author.empty() ||
+        title.empty() || address.empty() || !Contains(address, ".html")) {
+        CountPending(ctx);
+        return false;
+    }
+    ToCollectRow row{};
+    row[kMarkCol] = id;
+    row[kTitleCol] = title;
+    row[kListPriceCol] = listPrice;
+    row[kSellPriceCol] = price;
+    row[kAuthorCol] = author;
+    row[kPublisherCol] = publisher;
+    row[kDateCol] = date;
+    AppendListRow(ctx, std::move(row), kSearchRowWaitMs);
+    return true;
+}
+
+void ParseCategoryPage(AppContext& ctx, const std::string& page) {
+    ForEachItem(page, kCategoryItem, [&](const std::string& item) { CategoryItem(ctx, item); });
+}
+
+void ParsePromoPage(AppContext& ctx, const std::string& page) {
+    CollectJob& job = ctx.job();
+    ForEachItem(page, kPromoItem, [&](const std::string& found) {
+        const std::string id = Trim(found);
+        {
+            // The check and the append are one step, as the page lists some books
+            // twice.
+            std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::defer_lock);
+            while (!lock.try_lock_for(std::chrono::milliseconds(kRowInsertWaitMs))) {
+            }
+            if (ctx.db().IsPublished(id) || OnSale(ctx, id))
+                return;
+            ++job.RowCounter;
+            ++job.RunningNumber;
+            ToCollectRow row{};
+            row[kMarkCol] = id;
+            ctx.toCollect().Append(std::move(row));
+        }
+        ctx.counters().SetNumber(CounterBox::ToCollect, ctx.toCollect().Count());
+    });
+}
+
+}  // namespace vt

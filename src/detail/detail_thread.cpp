@@ -1,0 +1,55 @@
+#include "detail/detail_thread.h"
+
+#include <thread>
+
+#include "app/context.h"
+#include "detail/process_book.h"
+#include "market/session.h"
+
+namespace vt {
+
+void StartDetailThread(AppContext& ctx, DetailVariant variant) {
+    if (variant == DetailVariant::FromPage)
+        StartDetailThread(ctx, [](AppContext& c, int row) { return ProcessBookFromPage(c, row); });
+    else
+        StartDetailThread(ctx, [](AppContext& c, int row) { return ProcessBookFromRow(c, row); });
+}
+
+void StartDetailThread(AppContext& ctx, RowProcessor process) {
+    ctx.workers().Launch([&ctx, process = std::move(process)] { RunDetailLoop(ctx, process); });
+}
+
+void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
+    CollectJob& job = ctx.job();
+    ToCollectList& rows = ctx.toCollect();
+    for (;;) {
+        if (job.RunningListThreads == 0 && rows.Count() == 0)
+            return;
+        if (ctx.panel().JobStopped())
+            return;
+        if (WaitIfLoginLapsed(ctx))
+            continue;
+        const int n = rows.Count();
+        int row = -1;
+        {
+            std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::defer_lock);
+            // A wait that times out takes no row and moves nothing: the next turn
+            // tries again.
+            if (!lock.try_lock_for(std::chrono::milliseconds(kDetailCursorWaitMs)))
+                continue;
+            if (job.DetailCursor < n)
+                row = job.DetailCursor++;
+        }
+        if (row >= 0 && row < rows.Count()) {
+            try {
+                process(ctx, row);
+            } catch (...) {
+                // The row keeps whatever status it has; the stage goes on.
+            }
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+}
+
+}  // namespace vt

@@ -1,0 +1,28 @@
+// The detail stage's worker: one thread per job walks the to-collect list in list order,
+// each row once, while the crawlers are still appending, and processes each row with the
+// job's variant. It ends when the job is stopped, or when no crawler runs and the list is
+// empty; while the marketplace login has lapsed it idles without taking a row.
+#pragma once
+
+#include <functional>
+
+namespace vt {
+
+class AppContext;
+
+// Keyword and category jobs read the book from its row; promotion jobs (and imported
+// codes) from the product page alone.
+enum class DetailVariant { FromRow, FromPage };
+
+// Processes one to-collect row; true when the book went to the collected list.
+using RowProcessor = std::function<bool(AppContext&, int row)>;
+
+// Launches the thread through ctx.workers(). The job start has reset DetailCursor and
+// started the crawlers first.
+void StartDetailThread(AppContext& ctx, DetailVariant variant);
+void StartDetailThread(AppContext& ctx, RowProcessor process);
+
+// The thread's loop, run on the calling thread.
+void RunDetailLoop(AppContext& ctx, const RowProcessor& process);
+
+}  // namespace vt
