@@ -8,6 +8,9 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "collect/category_fetch.h"
+#include "collect/list_parsers.h"
+#include "detail/book_filters.h"
 #include "detail/detail_page.h"
 #include "market/http_client.h"
 
@@ -82,6 +85,57 @@ int RunProduct(const ProductOptions& options) {
     return 0;
 }
 
+struct ListOptions {
+    CommonOptions common;
+    std::string layout = "search";
+    std::string source;  // a saved page (UTF-8 file name) or an http(s) address
+};
+
+int RunList(const ListOptions& options) {
+    auto ctx = MakeContext(options.common);
+    std::string page;
+    if (IsAddress(options.source))
+        page = HttpHelper::GetPage(options.source);
+    else if (!ReadSavedPage(options.source, page))
+        return Fail("文件不存在：" + Gbk(options.source));
+    // The word lists as a job starts with them.
+    RebuildFilterWords(*ctx);
+    if (options.layout == "category")
+        ParseCategoryPage(*ctx, page);
+    else if (options.layout == "promo")
+        ParsePromoPage(*ctx, page);
+    else
+        ParseSearchPage(*ctx, page);
+
+    nlohmann::json rows = nlohmann::json::array();
+    for (int i = 0; i < ctx->toCollect().Count(); ++i) {
+        nlohmann::json cells = nlohmann::json::array();
+        for (const std::string& cell : ctx->toCollect().RowAt(i)) cells.push_back(U8(cell));
+        rows.push_back(std::move(cells));
+    }
+    PrintJson({{"layout", options.layout},
+               {"noProducts", ReportsNoProducts(page)},
+               {"rows", std::move(rows)},
+               {"counters",
+                {{"toCollect", ctx->counters().Number(CounterBox::ToCollect)},
+                 {"pendingFiltered", ctx->counters().Number(CounterBox::PendingFiltered)}}}});
+    return 0;
+}
+
+struct CategoryOptions {
+    CommonOptions common;
+    std::string address;  // empty: the category home page
+};
+
+int RunCategories(const CategoryOptions& options) {
+    auto ctx = MakeContext(options.common);
+    nlohmann::json list = nlohmann::json::array();
+    for (const VTCateInfo& info : FetchCategories(*ctx, Gbk(options.address)))
+        list.push_back({{"url", U8(info.Url)}, {"text", U8(info.Text)}});
+    PrintJson({{"address", options.address}, {"categories", std::move(list)}});
+    return 0;
+}
+
 }  // namespace
 
 void AddInspectCommands(CLI::App& app, Runner& run) {
@@ -95,6 +149,25 @@ void AddInspectCommands(CLI::App& app, Runner& run) {
         ->required();
     AddCommonOptions(*cmd, product->common);
     cmd->callback([&run, product] { run = [product] { return RunProduct(*product); }; });
+
+    auto listOptions = std::make_shared<ListOptions>();
+    auto* list = inspect->add_subcommand(
+        "list", "The to-collect rows a list page yields with the current settings");
+    list->add_option("--layout", listOptions->layout, "search (default), category or promo")
+        ->check(CLI::IsMember({"search", "category", "promo"}));
+    list->add_option("source", listOptions->source, "Saved list page (GBK), or its address")
+        ->required();
+    AddCommonOptions(*list, listOptions->common);
+    list->callback([&run, listOptions] { run = [listOptions] { return RunList(*listOptions); }; });
+
+    auto categoryOptions = std::make_shared<CategoryOptions>();
+    auto* categories = inspect->add_subcommand(
+        "categories", "The categories a category page yields (default: the category home page)");
+    categories->add_option("address", categoryOptions->address, "Address of a category page");
+    AddCommonOptions(*categories, categoryOptions->common);
+    categories->callback([&run, categoryOptions] {
+        run = [categoryOptions] { return RunCategories(*categoryOptions); };
+    });
 }
 
 }  // namespace vt::cli

@@ -1,5 +1,6 @@
 #include "collect/list_parsers.h"
 
+#include <optional>
 #include <thread>
 
 #include "app/context.h"
@@ -16,43 +17,74 @@ const char kNoProducts[] = "没有找到相关的商品";
 const char kTooManyFilters[] = "筛选条件太多了，没有找到相关商品";
 const char kSelfRun[] = "Vantrell自营";
 
-const char kAddress[] = "class=\"pic\".*?href=\"(?<Url>.+?)\".+?<img";
-const char kTitle[] = "<a title=\"(.*?)\"";
-const char kDate[] = "([0-9]{4}-[0-9]{2}-[0-9]{2})";
-const char kPublisher[] = "name='P_cbs'.*?>(.*?)</a>";
-const char kPriceSale[] = "<p id=\"price_sale\"><span class=\"yen\">&yen;</span>(.*?)</p>";
+// One list pattern, compiled once for every page of the run (a compiled pattern may be
+// matched by several crawlers at once).
+class ListPattern {
+public:
+    explicit ListPattern(const char* pattern) : re_(CompileRegex(pattern)) {}
 
-const char kSearchItem[] = "<li class=\"line(.*?)</li>";
-const char kSearchListPrice[] = "<span class=\"search_pre_price\">&yen;(.*?)</span>";
-const char kSearchPrice[] = "<span class=\"search_now_price\">&yen;(.*?)</span>";
-const char kSearchPriceRight[] = "<div class=\"right\"><span class=\"price_d\">&yen;(.*?)</span>";
-const char kSearchAuthor[] = "name='itemlist-author'.*?>(.*?)</a>";
-const char kSearchPublisher[] = "name='P_cbs'.*?>(.*?)</a></span><p class=\"bottom_p\">";
+    // Every non-empty group of every match, in page order.
+    template <typename Visit>
+    void ForEachGroup(const std::string& text, Visit visit) const {
+        if (!re_)
+            return;
+        ForEachMatch(text, *re_, [&](const boost::smatch& m) {
+            for (std::size_t g = 1; g < m.size(); ++g)
+                if (m[g].matched && m[g].length() > 0)
+                    visit(m[g].str());
+            return true;
+        });
+    }
 
-const char kCategoryItem[] = "class=\"inner\">(.*?)<li class=\"line";
-const char kCategoryListPrice[] = "<span class=\"price_r\">&yen;(.*?)</span>";
-const char kCategoryPrice[] = "<span class=\"price_n\">&yen;(.*?)</span>";
-const char kCategoryAuthor[] = "name='P_zz'.*?>(.*?)</a>";
+    // The first non-empty group, as RegexFirst gives it.
+    std::string First(const std::string& text) const {
+        std::string first;
+        if (re_)
+            ForEachMatch(text, *re_, [&](const boost::smatch& m) {
+                for (std::size_t g = 1; g < m.size(); ++g)
+                    if (m[g].matched && m[g].length() > 0) {
+                        first = m[g].str();
+                        return false;
+                    }
+                return true;
+            });
+        return first;
+    }
 
-const char kPromoItem[] = "onclick=\"showcatalog\\(([0-9]*?),.*?\\) \">加入购物车</a";
+private:
+    std::optional<boost::regex> re_;
+};
+
+struct ListPatterns {
+    ListPattern address{"class=\"pic\".*?href=\"(?<Url>.+?)\".+?<img"};
+    ListPattern title{"<a title=\"(.*?)\""};
+    ListPattern date{"([0-9]{4}-[0-9]{2}-[0-9]{2})"};
+    ListPattern publisher{"name='P_cbs'.*?>(.*?)</a>"};
+    ListPattern priceSale{"<p id=\"price_sale\"><span class=\"yen\">&yen;</span>(.*?)</p>"};
+
+    ListPattern searchItem{"<li class=\"line(.*?)</li>"};
+    ListPattern searchListPrice{"<span class=\"search_pre_price\">&yen;(.*?)</span>"};
+    ListPattern searchPrice{"<span class=\"search_now_price\">&yen;(.*?)</span>"};
+    ListPattern searchPriceRight{"<div class=\"right\"><span class=\"price_d\">&yen;(.*?)</span>"};
+    ListPattern searchAuthor{"name='itemlist-author'.*?>(.*?)</a>"};
+    ListPattern searchPublisher{"name='P_cbs'.*?>(.*?)</a></span><p class=\"bottom_p\">"};
+
+    ListPattern categoryItem{"class=\"inner\">(.*?)<li class=\"line"};
+    ListPattern categoryListPrice{"<span class=\"price_r\">&yen;(.*?)</span>"};
+    ListPattern categoryPrice{"<span class=\"price_n\">&yen;(.*?)</span>"};
+    ListPattern categoryAuthor{"name='P_zz'.*?>(.*?)</a>"};
+
+    ListPattern promoItem{"onclick=\"showcatalog\\(([0-9]*?),.*?\\) \">加入购物车</a"};
+};
+
+const ListPatterns& Patterns() {
+    static const ListPatterns patterns;
+    return patterns;
+}
 
 constexpr int kSearchRowWaitMs = 50;
 // Checks made before a book has a row write no status.
 constexpr int kNoRow = -1;
-
-// Every non-empty group of every match of the pattern, in page order.
-template <typename Visit>
-void ForEachItem(const std::string& page, const char* pattern, Visit visit) {
-    const auto re = CompileRegex(pattern);
-    if (!re)
-        return;
-    ForEachMatch(page, *re, [&](const boost::smatch& m) {
-        for (std::size_t g = 1; g < m.size(); ++g)
-            if (m[g].matched && m[g].length() > 0)
-                visit(m[g].str());
-        return true;
-    });
-}
 
 bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
@@ -119,7 +151,7 @@ bool InPriceRange(AppContext& ctx, const std::string& listPrice, const std::stri
 bool CategoryItem(AppContext& ctx, const std::string& item) {
     if (!Contains(item, kSelfRun))
         return false;
-    const std::string address = RegexFirst(item, kAddress);
+    const std::string address = Patterns().address.First(item);
     const std::string id = ProductId(ctx, address);
     if (ctx.config().CHKFiltData()) {
         if (ctx.db().IsPublished(id) || ctx.db().IsForbiddenMark(id) || OnSale(ctx, id)) {
@@ -127,14 +159,14 @@ bool CategoryItem(AppContext& ctx, const std::string& item) {
             return false;
         }
     }
-    const std::string title = RegexFirst(item, kTitle);
-    const std::string listPrice = RegexFirst(item, kCategoryListPrice);
-    std::string price = RegexFirst(item, kCategoryPrice);
+    const std::string title = Patterns().title.First(item);
+    const std::string listPrice = Patterns().categoryListPrice.First(item);
+    std::string price = Patterns().categoryPrice.First(item);
     if (price.empty())
-        price = RegexFirst(item, kPriceSale);
-    const std::string date = RegexFirst(item, kDate);
-    const std::string author = RegexFirst(item, kCategoryAuthor);
-    const std::string publisher = Trim(RegexFirst(item, kPublisher));
+        price = Patterns().priceSale.First(item);
+    const std::string date = Patterns().date.First(item);
+    const std::string author = Patterns().categoryAuthor.First(item);
+    const std::string publisher = Trim(Patterns().publisher.First(item));
 
     if (ctx.db().IsForbiddenPublisher(publisher) || listPrice.empty() || price.empty() ||
         date.empty() || publisher.empty() || author.empty() || title.empty() || address.empty() ||
@@ -201,7 +233,7 @@ int AppendListRow(AppContext& ctx, ToCollectRow cells, int waitMs) {
 }
 
 void ParseSearchPage(AppContext& ctx, const std::string& page) {
-    ForEachItem(page, kSearchItem, [&](const std::string& item) {
+    Patterns().searchItem.ForEachGroup(page, [&](const std::string& item) {
         if (ctx.config().VantrellZiShouP() && !Contains(item, kSelfRun))
             return;
         ParseSearchItem(ctx, item);
@@ -210,7 +242,7 @@ void ParseSearchPage(AppContext& ctx, const std::string& page) {
 
 bool ParseSearchItem(AppContext& ctx, const std::string& item) {
     const SysConfig& cfg = ctx.config();
-    const std::string address = Trim(RegexFirst(item, kAddress));
+    const std::string address = Trim(Patterns().address.First(item));
     const std::string id = ProductId(ctx, address);
     if (cfg.CHKFiltData()) {
         if (ctx.db().IsPublished(id) || OnSale(ctx, id)) {
@@ -221,22 +253,22 @@ bool ParseSearchItem(AppContext& ctx, const std::string& item) {
         return false;
     }
 
-    std::string title = Trim(RegexFirst(item, kTitle));
+    std::string title = Trim(Patterns().title.First(item));
     CountIfForbidden(ctx, title, CounterBox::PendingFiltered, kNoRow);
     if (cfg.RemoveLastKuoHaoP())
         title = CutAtLastBracket(title);
     title = RemoveTitleBrackets(title);
 
-    const std::string listPrice = Trim(RegexFirst(item, kSearchListPrice));
-    std::string price = Trim(RegexFirst(item, kSearchPrice));
+    const std::string listPrice = Trim(Patterns().searchListPrice.First(item));
+    std::string price = Trim(Patterns().searchPrice.First(item));
     if (price.empty())
-        price = RegexFirst(item, kPriceSale);
+        price = Patterns().priceSale.First(item);
     if (price.empty() && cfg.CHKFiltData())
-        price = Trim(RegexFirst(item, kSearchPriceRight));
-    const std::string date = Trim(RegexFirst(item, kDate));
-    const std::string author = Trim(RegexFirst(item, kSearchAuthor));
+        price = Trim(Patterns().searchPriceRight.First(item));
+    const std::string date = Trim(Patterns().date.First(item));
+    const std::string author = Trim(Patterns().searchAuthor.First(item));
     CountIfForbidden(ctx, author, CounterBox::PendingFiltered, kNoRow);
-    const std::string publisher = Trim(RegexFirst(item, kSearchPublisher));
+    const std::string publisher = Trim(Patterns().searchPublisher.First(item));
 
     if (listPrice.empty() || price.empty() || date.empty() || publisher.empty() || author.empty() ||
         title.empty() || address.empty() || !Contains(address, ".html")) {
@@ -256,12 +288,13 @@ bool ParseSearchItem(AppContext& ctx, const std::string& item) {
 }
 
 void ParseCategoryPage(AppContext& ctx, const std::string& page) {
-    ForEachItem(page, kCategoryItem, [&](const std::string& item) { CategoryItem(ctx, item); });
+    Patterns().categoryItem.ForEachGroup(page,
+                                         [&](const std::string& item) { CategoryItem(ctx, item); });
 }
 
 void ParsePromoPage(AppContext& ctx, const std::string& page) {
     CollectJob& job = ctx.job();
-    ForEachItem(page, kPromoItem, [&](const std::string& found) {
+    Patterns().promoItem.ForEachGroup(page, [&](const std::string& found) {
         const std::string id = Trim(found);
         {
             // The check and the append are one step, as the page lists some books
