@@ -6,6 +6,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/book_types.h"
@@ -17,6 +18,20 @@ inline constexpr int kCrawlerCursorWaitMs = 3000;
 inline constexpr int kDetailCursorWaitMs = 50;
 inline constexpr int kRowInsertWaitMs = 1000;
 inline constexpr int kImageLockWaitMs = 3000;
+
+// A bounded wait for one of the job's locks: the lock is tried again every millisecond,
+// like every other idle wait of the workers, until it is had (true) or the time is up
+// (false). Trying rather than a timed wait keeps every lock and unlock visible to the
+// thread checker, which cannot follow the timed wait of this platform's mutex.
+inline bool LockWithin(std::timed_mutex& mutex, int waitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!mutex.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 struct CollectJob {
     // Guards NextPage, EntryIndex, DetailCursor and ProcessingCursor.

@@ -72,9 +72,9 @@ int ToPageSetting(AppContext& ctx) {
 
 PageTurn TakeListPage(CollectJob& job, int toPage, int waitMs) {
     PageTurn turn;
-    std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::milliseconds(waitMs)))
+    if (!LockWithin(job.WorkerCursorLock, waitMs))
         return turn;
+    std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::adopt_lock);
     if (job.NextPage > toPage) {
         turn.kind = PageTurn::Exhausted;
         return turn;
@@ -86,9 +86,9 @@ PageTurn TakeListPage(CollectJob& job, int toPage, int waitMs) {
 
 PageTurn TakeCategoryPage(CollectJob& job, int toPage, int waitMs) {
     PageTurn turn;
-    std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::defer_lock);
-    if (!lock.try_lock_for(std::chrono::milliseconds(waitMs)))
+    if (!LockWithin(job.WorkerCursorLock, waitMs))
         return turn;
+    std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::adopt_lock);
     // Past the last entry, or a "from" page already past "to": nothing is left to take.
     if (job.EntryIndex < 0 || job.EntryIndex >= static_cast<int>(job.Entries.size()) ||
         job.NextPage > toPage) {

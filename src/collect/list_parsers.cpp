@@ -221,9 +221,9 @@ int AppendListRow(AppContext& ctx, ToCollectRow cells, int waitMs) {
     {
         // A row is never added without the lock, and a found book is never dropped
         // for want of it: wait again until the lock is had.
-        std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::defer_lock);
-        while (!lock.try_lock_for(std::chrono::milliseconds(waitMs))) {
+        while (!LockWithin(job.RowInsertLock, waitMs)) {
         }
+        std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::adopt_lock);
         ++job.RowCounter;
         cells[kNumberCol] = std::to_string(++job.RunningNumber);
         index = ctx.toCollect().Append(std::move(cells));
@@ -299,9 +299,9 @@ void ParsePromoPage(AppContext& ctx, const std::string& page) {
         {
             // The check and the append are one step, as the page lists some books
             // twice.
-            std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::defer_lock);
-            while (!lock.try_lock_for(std::chrono::milliseconds(kRowInsertWaitMs))) {
+            while (!LockWithin(job.RowInsertLock, kRowInsertWaitMs)) {
             }
+            std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::adopt_lock);
             if (ctx.db().IsPublished(id) || OnSale(ctx, id))
                 return;
             ++job.RowCounter;

@@ -32,11 +32,11 @@ void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
         const int n = rows.Count();
         int row = -1;
         {
-            std::unique_lock<std::timed_mutex> lock(job.WorkerCursorLock, std::defer_lock);
             // A wait that times out takes no row and moves nothing: the next turn
             // tries again.
-            if (!lock.try_lock_for(std::chrono::milliseconds(kDetailCursorWaitMs)))
+            if (!LockWithin(job.WorkerCursorLock, kDetailCursorWaitMs))
                 continue;
+            std::lock_guard<std::timed_mutex> lock(job.WorkerCursorLock, std::adopt_lock);
             if (job.DetailCursor < n)
                 row = job.DetailCursor++;
         }
