@@ -275,6 +275,7 @@ bool HttpServer::ReadRequest(int fd, std::string& buffer, HttpRequest& req) {
         if (end == std::string::npos)
             end = head.size();
         std::string line = head.substr(pos, end - pos);
+        req.headerLines.push_back(line);
         std::size_t colon = line.find(':');
         if (colon != std::string::npos)
             req.headers.emplace_back(line.substr(0, colon), TrimBlanks(line.substr(colon + 1)));

@@ -26,6 +26,7 @@ struct HttpRequest {
     std::string path;                          // target without the query
     std::map<std::string, std::string> query;  // decoded from the query string (bytes kept)
     HeaderList headers;                        // in the order received, names as sent
+    std::vector<std::string> headerLines;      // the same lines untouched (blanks and tabs kept)
     std::string body;
 
     // First header of that name (ASCII case-insensitive), or empty.

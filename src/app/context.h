@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/databases.h"
+#include "app/hosts.h"
 #include "app/job_threads.h"
 #include "app/log.h"
 #include "app/result_counters.h"
@@ -41,6 +42,7 @@ public:
     ToCollectList& toCollect() { return toCollect_; }
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
+    Hosts& hosts() { return hosts_; }
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
@@ -53,6 +55,7 @@ private:
     ToCollectList toCollect_;
     CollectedList collected_;
     ResultCounters counters_;
+    Hosts hosts_;
     CollectionPanel panel_;
     CollectJob job_;
     // Last member: destroyed first, after the destructor has stopped and joined the workers.
