@@ -14,6 +14,7 @@
 #include "app/work_lists.h"
 #include "collect/collect_job.h"
 #include "collect/collection_panel.h"
+#include "market/publish_state.h"
 
 namespace vt {
 
@@ -46,6 +47,7 @@ public:
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
+    PublishState& publishing() { return publishing_; }
 
 private:
     std::string appDir_;
@@ -58,6 +60,7 @@ private:
     Hosts hosts_;
     CollectionPanel panel_;
     CollectJob job_;
+    PublishState publishing_;
     // Last member: destroyed first, after the destructor has stopped and joined the workers.
     JobThreads workers_;
 };

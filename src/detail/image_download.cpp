@@ -8,11 +8,11 @@
 #include "app/files.h"
 #include "app/text.h"
 #include "detail/regex_ops.h"
+#include "market/http_client.h"
 
 namespace vt {
 namespace {
 
-constexpr char kAgent[] = "OrnikVantrell";
 constexpr long kConnectTimeoutSeconds = 15;
 // A picture is a few tens of kilobytes; a transfer that stalls this long is broken.
 constexpr long kStallSeconds = 60;
@@ -133,7 +133,7 @@ int DownloadImage(const std::string& url, const std::string& path) {
         return kImageNoConnection;
     std::string body;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, kAgent);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, kAppAgent);
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);

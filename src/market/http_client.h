@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "market/encoders.h"  // kMultipartBoundary, the boundary of every multipart body
+
 namespace vt {
 
 class Hosts;
@@ -16,8 +18,6 @@ class Hosts;
 // The agent names on the wire.
 inline constexpr char kSourceAgent[] = "serverassistant";
 inline constexpr char kAppAgent[] = "OrnikVantrell";
-// The boundary of every multipart body sent to the marketplace.
-inline constexpr char kMultipartBoundary[] = "---------------------------7e0e2e250716";
 
 struct HttpOptions {
     long connectTimeoutMs = 15000;  // until the connection stands
