@@ -14,6 +14,8 @@
 #include "app/work_lists.h"
 #include "collect/collect_job.h"
 #include "collect/collection_panel.h"
+#include "detail/description_template.h"
+#include "detail/filter_words.h"
 #include "market/publish_state.h"
 
 namespace vt {
@@ -47,6 +49,10 @@ public:
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
+    // The job's forbidden and filter words, rebuilt at each job start.
+    FilterWordLists& filterWords() { return filterWords_; }
+    // "模板.html" as loaded when the collection panel was made.
+    DescriptionTemplate& descriptionTemplate() { return descriptionTemplate_; }
     PublishState& publishing() { return publishing_; }
 
 private:
@@ -60,6 +66,8 @@ private:
     Hosts hosts_;
     CollectionPanel panel_;
     CollectJob job_;
+    FilterWordLists filterWords_;
+    DescriptionTemplate descriptionTemplate_;
     PublishState publishing_;
     // Last member: destroyed first, after the destructor has stopped and joined the workers.
     JobThreads workers_;

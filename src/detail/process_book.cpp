@@ -1,0 +1,211 @@
+#include "detail/process_book.h"
+
+#include <memory>
+#include <string>
+
+#include "app/book_types.h"
+#include "app/context.h"
+#include "app/text.h"
+#include "detail/book_filters.h"
+#include "detail/collected_append.h"
+#include "detail/description.h"
+#include "detail/detail_page.h"
+
+namespace vt {
+namespace {
+
+void SetStatus(AppContext& ctx, int row, const char* status) {
+    ctx.toCollect().SetCell(row, kStatusCol, status);
+}
+
+// The fields both variants read from the page once the checks on the book's identity
+// have passed.
+void ReadPageTexts(const DetailPage& page, O_BookInfo& book, BookParams& params) {
+    book.BuyingNote = ExtractBuyingNote(page);
+    book.EditorRecommend = ExtractSection(page, BookSection::EditorRecommend);
+    book.Abstract = ExtractSection(page, BookSection::Abstract);
+    book.AuthorRemark = ExtractSection(page, BookSection::AuthorRemark);
+    book.BookCatalog = ExtractSection(page, BookSection::BookCatalog);
+    book.Preface = ExtractSection(page, BookSection::Preface);
+    book.MediaReview = ExtractSection(page, BookSection::MediaReview);
+    params = ExtractBookParams(page);
+}
+
+}  // namespace
+
+bool ProcessBookFromRow(AppContext& ctx, int row) {
+    const ToCollectRow cells = ctx.toCollect().RowAt(row);
+    const std::string& id = cells[kMarkCol];
+    const std::string trimmedId = Trim(id);
+    // A blank around the mark would otherwise end up in the address and lose the page.
+    const DetailPage page = FetchDetailPage(ctx, trimmedId);
+    auto book = std::make_unique<O_BookInfo>();
+
+    if (id.empty()) {
+        SetStatus(ctx, row, "标志为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    book->OuterCode = id;
+    if (ctx.db().IsPublished(trimmedId)) {
+        CountFiltered(ctx, CounterBox::PendingFiltered);
+        return false;
+    }
+    // The stock query writes its own status, if any.
+    if (ctx.config().CheckStock() && !CheckStock(ctx, trimmedId, row)) {
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    book->BookName = cells[kTitleCol];
+    if (book->BookName.empty()) {
+        SetStatus(ctx, row, "书名为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    if (cells[kSellPriceCol].empty()) {
+        SetStatus(ctx, row, "售价为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    // The forbidden-word test leaves "过滤：" and the word as the status.
+    if (CountIfForbidden(ctx, book->BookName, CounterBox::CollectedFiltered, row))
+        return false;
+
+    book->MarketPrice = cells[kListPriceCol];
+    book->SellPrice = cells[kSellPriceCol];
+    book->CanBuy = HasBuyButton(page);
+    book->PressName = cells[kPublisherCol];
+    book->PressDate = cells[kDateCol];
+    book->ISBN = ExtractIsbn(page);
+    book->HeadTitle = ExtractHeadTitle(page);
+    if (book->ISBN.empty()) {
+        SetStatus(ctx, row, "ISBN为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    if (CountIfForbidden(ctx, book->ISBN, CounterBox::CollectedFiltered, row))
+        return false;
+    book->Author = cells[kAuthorCol];
+    if (CountIfForbidden(ctx, book->Author, CounterBox::CollectedFiltered, row))
+        return false;
+
+    book->ProductId = id;
+    BookParams params;
+    ReadPageTexts(page, *book, params);
+    BuildDescriptions(ctx, *book, params);
+    if (book->Description.empty()) {
+        SetStatus(ctx, row, "内容为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    book->RemoteImageUrl = Trim(ExtractMainImageUrl(page));
+    if (book->RemoteImageUrl.empty()) {
+        SetStatus(ctx, row, "主图为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    AddCollected(ctx, std::move(book));
+    return true;
+}
+
+bool ProcessBookFromPage(AppContext& ctx, int row) {
+    const std::string id = Trim(ctx.toCollect().Cell(row, kMarkCol));
+    if (ctx.db().IsPublished(id)) {
+        CountFiltered(ctx, CounterBox::PendingFiltered);
+        return false;
+    }
+    const DetailPage page = FetchDetailPage(ctx, id);
+    if (page.text.empty())
+        return false;
+    const std::string title = ExtractProductName(page);
+    const std::string listPrice = ExtractMarketPrice(page);
+    if (listPrice.empty()) {
+        SetStatus(ctx, row, "定价为空");
+        CountFiltered(ctx, CounterBox::PendingFiltered);
+        return false;
+    }
+    const std::string salePrice = ExtractSellPrice(page);
+    if (salePrice.empty()) {
+        SetStatus(ctx, row, "售价为空");
+        CountFiltered(ctx, CounterBox::PendingFiltered);
+        return false;
+    }
+    const std::string author = ExtractAuthor(page);
+    const std::string publisher = ExtractPressName(page);
+    const std::string date = ExtractPressDate(page);
+    const std::string& basisPrice =
+        ctx.config().PriceRangeBasis() == kListPrice ? listPrice : salePrice;
+    if (!PriceInRange(basisPrice, ctx.config().PriceRangeFrom(), ctx.config().PriceRangeTo())) {
+        SetStatus(ctx, row, "价格不在设置的价格区间");
+        CountFiltered(ctx, CounterBox::PendingFiltered);
+        return false;
+    }
+
+    auto book = std::make_unique<O_BookInfo>();
+    if (id.empty()) {
+        SetStatus(ctx, row, "标志为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    book->OuterCode = id;
+    if (ctx.config().CheckStock() && !CheckStock(ctx, id, row)) {
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        SetStatus(ctx, row, "无货");
+        return false;
+    }
+    book->BookName = title;
+    if (book->BookName.empty()) {
+        SetStatus(ctx, row, "书名为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    if (IsForbiddenText(ctx, book->BookName, row)) {
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        SetStatus(ctx, row, "有违禁词");
+        return false;
+    }
+
+    book->MarketPrice = listPrice;
+    book->SellPrice = salePrice;
+    book->CanBuy = true;
+    book->PressName = publisher;
+    book->PressDate = date;
+    book->ISBN = ExtractIsbn(page);
+    book->HeadTitle = ExtractHeadTitle(page);
+    if (book->ISBN.empty()) {
+        SetStatus(ctx, row, "ISBN为空");
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        return false;
+    }
+    if (IsForbiddenText(ctx, book->ISBN, row)) {
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        SetStatus(ctx, row, "有禁止销售的ISBN");
+        return false;
+    }
+    book->Author = author;
+    if (IsForbiddenText(ctx, book->Author, row)) {
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        SetStatus(ctx, row, "作者在禁止销售列表内");
+        return false;
+    }
+
+    book->ProductId = id;
+    BookParams params;
+    ReadPageTexts(page, *book, params);
+    BuildDescriptions(ctx, *book, params);
+    if (book->Description.empty()) {
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        SetStatus(ctx, row, "图书内容为空");
+        return false;
+    }
+    book->RemoteImageUrl = ExtractMainImageUrl(page);
+    if (book->RemoteImageUrl.empty()) {
+        CountFiltered(ctx, CounterBox::CollectedFiltered);
+        SetStatus(ctx, row, "主图为空");
+        return false;
+    }
+    AddCollected(ctx, std::move(book));
+    return true;
+}
+
+}  // namespace vt
