@@ -17,6 +17,7 @@
 #include "detail/description_template.h"
 #include "detail/filter_words.h"
 #include "market/publish_state.h"
+#include "market/session.h"
 
 namespace vt {
 
@@ -46,6 +47,7 @@ public:
     CollectedList& collected() { return collected_; }
     ResultCounters& counters() { return counters_; }
     Hosts& hosts() { return hosts_; }
+    Session& session() { return session_; }
     CollectionPanel& panel() { return panel_; }
     CollectJob& job() { return job_; }
     JobThreads& workers() { return workers_; }
@@ -64,6 +66,7 @@ private:
     CollectedList collected_;
     ResultCounters counters_;
     Hosts hosts_;
+    Session session_;
     CollectionPanel panel_;
     CollectJob job_;
     FilterWordLists filterWords_;

@@ -76,4 +76,30 @@ bool SysConfig::SetMappingShop(std::size_t row, std::string shop) {
     return true;
 }
 
+std::vector<std::string> SysConfig::ShopCategoryNames() const {
+    std::lock_guard<std::mutex> l(mutex_);
+    return shopCategoryNames_;
+}
+
+void SysConfig::SetShopCategoryNames(std::vector<std::string> names) {
+    std::lock_guard<std::mutex> l(mutex_);
+    shopCategoryNames_ = std::move(names);
+}
+
+std::string SysConfig::ShopCategoryId(const std::string& name) const {
+    std::lock_guard<std::mutex> l(mutex_);
+    auto it = shopCategoryIds_.find(name);
+    return it == shopCategoryIds_.end() ? std::string() : it->second;
+}
+
+void SysConfig::SetShopCategoryId(const std::string& name, std::string id) {
+    std::lock_guard<std::mutex> l(mutex_);
+    shopCategoryIds_[name] = std::move(id);
+}
+
+std::size_t SysConfig::ShopCategoryCount() const {
+    std::lock_guard<std::mutex> l(mutex_);
+    return shopCategoryIds_.size();
+}
+
 }  // namespace vt

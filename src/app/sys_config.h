@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -179,6 +180,15 @@ public:
     // Sets the shop category of one row; false when there is no such row.
     bool SetMappingShop(std::size_t row, std::string shop);
 
+    // The seller's shop categories, read from the shop (not saved): the names offered by
+    // the mapping list's drop-down, and the id of each name seen in this run.
+    std::vector<std::string> ShopCategoryNames() const;
+    void SetShopCategoryNames(std::vector<std::string> names);
+    // Empty when the name is unknown.
+    std::string ShopCategoryId(const std::string& name) const;
+    void SetShopCategoryId(const std::string& name, std::string id);
+    std::size_t ShopCategoryCount() const;
+
 private:
     mutable std::mutex mutex_;
 
@@ -196,6 +206,8 @@ private:
     int selectedFreight_ = kNoChoice;
     std::vector<Region> regions_;
     std::vector<CategoryMapping> categoryMappings_;
+    std::vector<std::string> shopCategoryNames_;
+    std::map<std::string, std::string> shopCategoryIds_;
 };
 
 }  // namespace vt

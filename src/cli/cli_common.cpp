@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/files.h"
+#include "app/startup.h"
 #include "app/text.h"
 
 namespace vt::cli {
@@ -17,7 +18,9 @@ void AddCommonOptions(CLI::App& command, CommonOptions& options) {
 std::unique_ptr<AppContext> MakeContext(const CommonOptions& options) {
     std::string dir = options.appDir.empty() ? AppDir() : Gbk(options.appDir);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    return std::make_unique<AppContext>(dir);
+    auto ctx = std::make_unique<AppContext>(dir);
+    StartUp(*ctx);
+    return ctx;
 }
 
 std::string U8(const std::string& gbk) {

@@ -11,5 +11,7 @@ namespace vt::cli {
 using Runner = std::function<int()>;
 
 void AddInspectCommands(CLI::App& app, Runner& run);
+void AddLoginCommand(CLI::App& app, Runner& run);
+void AddPriceCommand(CLI::App& app, Runner& run);
 
 }  // namespace vt::cli

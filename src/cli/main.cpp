@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     vt::cli::Runner run;
     vt::cli::AddInspectCommands(app, run);
+    vt::cli::AddLoginCommand(app, run);
+    vt::cli::AddPriceCommand(app, run);
     CLI11_PARSE(app, argc, argv);
     return run ? run() : 0;
 }

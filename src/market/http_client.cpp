@@ -140,6 +140,118 @@ std::string DwError(CURLcode code) {
     return "dwError = " + std::to_string(static_cast<int>(code));
 }
 
+// Every Set-Cookie value of every answer in the exchange, redirects included.
+size_t CollectSetCookie(char* data, size_t size, size_t count, void* target) {
+    std::string_view line(data, size * count);
+    constexpr std::string_view kName = "set-cookie:";
+    if (line.size() > kName.size()) {
+        bool match = true;
+        for (std::size_t i = 0; i < kName.size() && match; ++i)
+            match = AsciiLower(line[i]) == kName[i];
+        if (match)
+            static_cast<std::vector<std::string>*>(target)->push_back(
+                Trim(line.substr(kName.size())));
+    }
+    return size * count;
+}
+
+using CookiePairs = std::vector<std::pair<std::string, std::string>>;
+
+void PutCookie(CookiePairs& pairs, std::string_view pair) {
+    std::size_t eq = pair.find('=');
+    std::string name = Trim(pair.substr(0, eq));
+    if (name.empty())
+        return;
+    std::string value = eq == std::string_view::npos ? std::string() : Trim(pair.substr(eq + 1));
+    for (auto it = pairs.begin(); it != pairs.end(); ++it) {
+        if (it->first != name)
+            continue;
+        if (value.empty())
+            pairs.erase(it);
+        else
+            it->second = std::move(value);
+        return;
+    }
+    if (!value.empty())
+        pairs.emplace_back(std::move(name), std::move(value));
+}
+
+// The Cookie header after the answers' Set-Cookie values: only each value's first
+// "name=value" counts; the attributes after it (Path, HttpOnly …) do not go back.
+std::string MergeCookies(const std::string& cookie, const std::vector<std::string>& setCookies) {
+    CookiePairs pairs;
+    std::string_view rest = cookie;
+    while (!rest.empty()) {
+        std::size_t semi = rest.find(';');
+        PutCookie(pairs, rest.substr(0, semi));
+        rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
+    }
+    for (const std::string& set : setCookies)
+        PutCookie(pairs, std::string_view(set).substr(0, set.find(';')));
+    std::string header;
+    for (const auto& [name, value] : pairs)
+        header += (header.empty() ? "" : "; ") + name + "=" + value;
+    return header;
+}
+
+// The login pages' exchange: libcurl's own cookie engine carries the cookies set along
+// the redirects, and the header callback sees every Set-Cookie for the merged result.
+int BrowserExchange(const std::string& url, const std::string* formBody, const std::string& cookie,
+                    std::string& page, std::string& cookies, const HttpOptions& options) {
+    page.clear();
+    cookies = MergeCookies(Clean(cookie), {});
+    EnsureCurl();
+    Request req;
+    if (!req.handle())
+        return kPostCannotOpen;
+    std::string body;
+    Configure(req, url, options, body);
+    std::vector<std::string> setCookies;
+    CURL* h = req.handle();
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CollectSetCookie);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &setCookies);
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
+    if (!cookies.empty())
+        curl_easy_setopt(h, CURLOPT_COOKIE, cookies.c_str());
+    req.AddHeader("User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0");
+    req.AddHeader("Accept:\ttext/html, application/xhtml+xml, */*");
+    req.AddHeader("Accept-Language:\tzh-CN");
+    if (formBody) {
+        req.AddHeader("Content-Type: application/x-www-form-urlencoded");
+        req.AddHeader("Expect:");
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, formBody->data());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(formBody->size()));
+    }
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
+
+    CURLcode code = curl_easy_perform(h);
+    cookies = MergeCookies(cookies, setCookies);
+    switch (code) {
+        case CURLE_OK:
+            break;
+        case CURLE_URL_MALFORMAT:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return kPostBadUrl;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+            page = DwError(code);
+            return kPostNoConnection;
+        case CURLE_OPERATION_TIMEDOUT:
+            page = DwError(code);
+            return kPostTimedOut;
+        default:
+            page = DwError(code);
+            return kPostFailed;
+    }
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (status == 200)
+        page = std::move(body);
+    return kPostDone;
+}
+
 }  // namespace
 
 HttpOptions HttpOptions::ForUpload() {
@@ -295,6 +407,17 @@ int MarketPostGoodsQuery(const std::string& body, std::string& response, const s
         cookie,
     };
     return MarketPost(request, response, options);
+}
+
+int GetCollectCookies(const std::string& url, const std::string& cookie, std::string& page,
+                      std::string& cookies, const HttpOptions& options) {
+    return BrowserExchange(url, nullptr, cookie, page, cookies, options);
+}
+
+int PostFormCollectCookies(const std::string& url, const std::string& body,
+                           const std::string& cookie, std::string& page, std::string& cookies,
+                           const HttpOptions& options) {
+    return BrowserExchange(url, &body, cookie, page, cookies, options);
 }
 
 }  // namespace vt

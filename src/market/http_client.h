@@ -92,4 +92,17 @@ int MarketPostPublish(const std::string& body, std::string& response, const std:
 int MarketPostGoodsQuery(const std::string& body, std::string& response, const std::string& cookie,
                          const Hosts& hosts, const HttpOptions& options = {});
 
+// A browser's visit of the marketplace's login pages: the request carries the cookie
+// string given, redirects are followed with the cookies set on the way, and the final
+// page goes to page. cookies receives the given cookies merged with every cookie that
+// an answer of the exchange set, in Cookie-header form ("a=1; b=2"): a later value
+// replaces an earlier one of the same name, an empty value removes it. The result code
+// is MarketPost's.
+int GetCollectCookies(const std::string& url, const std::string& cookie, std::string& page,
+                      std::string& cookies, const HttpOptions& options = {});
+// The same for a form posted as application/x-www-form-urlencoded (body as given).
+int PostFormCollectCookies(const std::string& url, const std::string& body,
+                           const std::string& cookie, std::string& page, std::string& cookies,
+                           const HttpOptions& options = {});
+
 }  // namespace vt

@@ -1,0 +1,17 @@
+#include "app/startup.h"
+
+#include "app/context.h"
+#include "app/settings_store.h"
+#include "detail/description.h"
+
+namespace vt {
+
+void StartUp(AppContext& ctx) {
+    // The collection panel is created first and reads the template; then the settings
+    // dialog loads the settings file and opens the filter database.
+    LoadDescriptionTemplate(ctx);
+    LoadSettings(ctx);
+    ctx.db().OpenFilterDb();
+}
+
+}  // namespace vt

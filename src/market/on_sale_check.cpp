@@ -1,0 +1,79 @@
+#include "market/on_sale_check.h"
+
+#include <string_view>
+#include <utility>
+
+#include "app/context.h"
+#include "app/hosts.h"
+#include "detail/regex_ops.h"
+#include "market/http_client.h"
+
+namespace vt {
+
+namespace {
+
+constexpr char kQueryTemplate[] =
+    "0=0&_tb_token_=[tbToken]&pageName=&banner=&page=&setVal=&orderField=1&orderBy=0&singleId="
+    "&singleIdNum=&singleIdMinNum"
+    "&distributionIds=&action=goodsmanager/GoodsManageAction&event_submit_do_recommend="
+    "&event_submit_do_delete=&event_submit_do_off_shelf=&event_submit_do_unrecommend="
+    "&event_submit_do_set_lighting_auction=&isFirstLogin=false&shopCatName=&searchKeyword="
+    "&startPrice=&endPrice="
+    "&recommend=&outId=[OutId]&searchNumFrom=&searchNumTo=";
+const std::string kPageNameOnSale = "pageName=goodsOnSale";
+
+}  // namespace
+
+std::string GoodsQueryBody(const std::string& outerCode, const std::string& token) {
+    // One pass over the template, so that a token or code that happens to hold a
+    // placeholder or "pageName=" is put in unchanged.
+    const std::pair<std::string_view, const std::string&> slots[] = {
+        {"[tbToken]", token}, {"[OutId]", outerCode}, {"pageName=", kPageNameOnSale}};
+    const std::string_view text = kQueryTemplate;
+    std::string body;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        bool replaced = false;
+        for (const auto& [slot, value] : slots) {
+            if (text.substr(pos, slot.size()) != slot)
+                continue;
+            body += value;
+            pos += slot.size();
+            replaced = true;
+            break;
+        }
+        if (!replaced)
+            body.push_back(text[pos++]);
+    }
+    return body;
+}
+
+std::vector<std::string> OnSaleItemIds(const std::string& answer) {
+    std::vector<std::string> ids;
+    const auto rows = RegexList(answer, "<tr class=\"goods-sid \">(.*?)复制链接</a>");
+    if (!rows)
+        return ids;
+    for (const std::string& row : *rows) {
+        std::string id = RegexFirst(row, "<input id = \"selectedIds:(.*?)\" type=\"checkbox\"");
+        if (!id.empty())
+            ids.push_back(std::move(id));
+    }
+    return ids;
+}
+
+std::string FetchGoodsToken(AppContext& ctx) {
+    const std::string page = MarketGetUtf8(
+        ctx.hosts().Url(HostRole::MarketSell, "/auction/merchandise/auction_list.htm?type=1"),
+        ctx.session().SellerCookie());
+    return RegexFirst(page, "<input name='_tb_token_' type='hidden' value='(.*?)'>");
+}
+
+std::vector<std::string> FindOnSaleByOuterCode(AppContext& ctx, const std::string& outerCode,
+                                               const std::string& token) {
+    std::string answer;
+    MarketPostGoodsQuery(GoodsQueryBody(outerCode, token), answer, ctx.session().SellerCookie(),
+                         ctx.hosts());
+    return OnSaleItemIds(answer);
+}
+
+}  // namespace vt

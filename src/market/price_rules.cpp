@@ -1,0 +1,137 @@
+#include "market/price_rules.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "app/context.h"
+#include "app/files.h"
+#include "app/hosts.h"
+#include "app/settings_store.h"
+#include "detail/regex_ops.h"
+#include "market/http_client.h"
+#include "market/session.h"
+
+namespace vt {
+
+namespace {
+
+constexpr const char* kRegionFile = "地区.txt";
+constexpr const char* kTemplatePath =
+    "/auction/json/listDeliveryTemplates.htm?catId=111006&aucType=%20fixed";
+constexpr const char* kTemplatePattern = "selected\":\"\",\"text\":\"(.*?)\",\"value\":(.*?)}";
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+double LeadingDecimal(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' ||
+                               text[i] == '\n' || text[i] == '\v' || text[i] == '\f'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t start = i;
+    std::size_t digits = 0;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+    }
+    if (digits == 0)
+        return 0;
+    double value = 0;
+    // from_chars is locale-free; the span holds only digits and at most one point.
+    std::from_chars(text.data() + start, text.data() + i, value, std::chars_format::fixed);
+    return negative ? -value : value;
+}
+
+float ComputePrice(const SysConfig& config, const O_BookInfo& book) {
+    // Prices are kept in single precision and products of the parsed settings in double,
+    // as the published prices have always been computed; the two round differently on
+    // half cents, and the shop's prices must not move.
+    const double base =
+        LeadingDecimal(config.YuanJiaDazheP() == kListPrice ? book.MarketPrice : book.SellPrice);
+    float price = static_cast<float>(base * LeadingDecimal(config.PriceDazheP()) * 0.1);
+
+    const double adjust = LeadingDecimal(config.JiaJian());
+    const int sign = config.JiaJianSign();
+    if (sign == kPlus)
+        price = static_cast<float>(adjust + price);
+    else if (sign == kMinus)
+        price = static_cast<float>(price - adjust);
+
+    // With no base price there is no ratio to test.
+    if (base != 0 && LeadingDecimal(config.EditShouJiaDiYu()) * 0.1 > price / base)
+        price = static_cast<float>(base * LeadingDecimal(config.ShouJiaMoRenZhe()) * 0.1);
+
+    if (config.PriceSet5P() && LeadingDecimal(config.ShouJiaDiYu()) > price)
+        price = static_cast<float>(LeadingDecimal(config.EditShouJiMoRen()));
+    return price;
+}
+
+std::string FormatPrice(float price) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(price));
+    return buf;
+}
+
+std::vector<FreightTemplate> ParseFreightTemplates(const std::string& answer) {
+    std::vector<FreightTemplate> found;
+    auto re = CompileRegex(kTemplatePattern);
+    if (!re)
+        return found;
+    ForEachMatch(answer, *re, [&](const boost::smatch& m) {
+        std::string text = m[1].str();
+        std::string value = m[2].str();
+        // A template saved without a name is still its own entry: its value must never
+        // be attached to a neighbouring template, or items would go out with a freight
+        // template the seller did not choose.
+        if (!text.empty() || !value.empty())
+            found.push_back({std::move(text), std::move(value)});
+        return true;
+    });
+    return found;
+}
+
+void MergeFreightTemplates(SysConfig& config, const std::vector<FreightTemplate>& found) {
+    if (found.empty())
+        return;
+    std::vector<FreightTemplate> entries = found;
+    std::vector<FreightTemplate> existing = config.FreightTemplates();
+    entries.insert(entries.end(), existing.begin(), existing.end());
+    config.SetFreightTemplates(std::move(entries), 0);
+}
+
+FreightLoad LoadFreightTemplates(AppContext& ctx) {
+    if (!IsSellerPage(FetchSellPage(ctx, ctx.session().SellerCookie()))) {
+        ctx.session().ShowMessage("系统检测到您未登录淘宝网，请先登录淘宝网！");
+        return FreightLoad::NotLoggedIn;
+    }
+    std::vector<FreightTemplate> found = ParseFreightTemplates(
+        MarketGet(ctx.hosts().Url(HostRole::MarketUpload, kTemplatePath, "http"),
+                  ctx.session().SellerCookie()));
+    if (found.empty())
+        return FreightLoad::NoTemplates;
+    MergeFreightTemplates(ctx.config(), found);
+    return FreightLoad::Loaded;
+}
+
+std::string SelectedFreightTemplate(const SysConfig& config) {
+    return config.SelectedFreightTemplate();
+}
+
+void LoadRegions(AppContext& ctx) {
+    ctx.config().SetRegions(ParseRegions(ReadTextFile(ctx.DataFilePath(kRegionFile), ctx.log())));
+}
+
+RegionalStockRule CurrentStockRule(const SysConfig& config) {
+    return {config.StockRule(), config.TickedRegionCodes()};
+}
+
+}  // namespace vt

@@ -1,0 +1,95 @@
+#include "market/cookie_sources.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/context.h"
+#include "app/hosts.h"
+#include "sim/form_parsing.h"
+#include "sim/http_server.h"
+#include "support/market_stage.h"
+#include "support/temp_app_dir.h"
+
+using namespace vt;
+using vt::testing::MarketStage;
+using vt::testing::WriteAll;
+
+namespace {
+
+TEST(LoginFormBody, FillsTheLoginFormAsABrowserWould) {
+    const std::string page =
+        "<form action=\"/search\"><input type=\"text\" name=\"q\" value=\"书\"></form>"
+        "<FORM id=\"login\" method=\"post\" ACTION='/member/login.jhtml'>"
+        "<input type=\"hidden\" name=\"_tb_token_\" value=\"e3f1\">"
+        "<input name='TPL_username' value=''>"
+        "<input type=\"password\" name=\"TPL_password\">"
+        "<input type=\"checkbox\" name=\"keep\" value=\"1\">"
+        "<input type=\"checkbox\" name=\"agree\" value=\"yes\" checked>"
+        "<input type=\"submit\" name=\"go\" value=\"登录\">"
+        "<input type=\"text\" value=\"no name\">"
+        "</FORM>";
+    std::string action;
+    const std::string body = LoginFormBody(page, "书友 01", "p&w=d", action);
+    EXPECT_EQ(action, "/member/login.jhtml");
+    EXPECT_EQ(body,
+              "_tb_token_=e3f1&TPL_username=%CA%E9%D3%D1%2001&TPL_password=p%26w%3Dd&agree=yes");
+
+    EXPECT_EQ(LoginFormBody("<html>no form</html>", "n", "p", action), "");
+    EXPECT_EQ(action, "");
+}
+
+TEST(PasswordLogin, CapturesTheCookiesOfAGoodLoginOnly) {
+    MarketStage stage;
+    ASSERT_TRUE(stage.started());
+    AppContext& ctx = stage.ctx();
+
+    PasswordLogin wrong(ctx.hosts(), MarketStage::kDemoNick, "not the password");
+    EXPECT_EQ(wrong.CaptureCookie(), "");
+
+    PasswordLogin right(ctx.hosts(), MarketStage::kDemoNick, MarketStage::kDemoPassword);
+    const std::string cookie = right.CaptureCookie();
+    EXPECT_EQ(SellerNickname(cookie), MarketStage::kDemoNick);
+    EXPECT_NE(cookie.find("cookie2="), std::string::npos);  // an HttpOnly one
+    EXPECT_NE(cookie.find("; uc1=cookie15="), std::string::npos);
+    EXPECT_EQ(cookie.find("Path="), std::string::npos);
+
+    const auto posts = stage.RequestsTo("/login");
+    ASSERT_EQ(posts.size(), 2u);
+    const sim::FormFields form = sim::ParseUrlEncodedForm(posts[1].body);
+    EXPECT_EQ(sim::FieldValue(form, "TPL_username"), MarketStage::kDemoNick);
+    EXPECT_EQ(sim::FieldValue(form, "TPL_password"), MarketStage::kDemoPassword);
+
+    EXPECT_TRUE(ConfirmSingleLogin(ctx, right));
+    EXPECT_TRUE(ctx.session().LoginValid());
+}
+
+TEST(PasswordLogin, SendsThePasswordOnlyToTheLoginHost) {
+    sim::HttpServer login;
+    login.SetHandler([](const sim::HttpRequest&) {
+        sim::HttpResponse res;
+        res.body =
+            "<form method=\"post\" action=\"http://127.0.0.1:9/collect\">"
+            "<input name=\"u\"><input type=\"password\" name=\"p\"></form>";
+        return res;
+    });
+    ASSERT_TRUE(login.Start("127.0.0.1", 0));
+    Hosts hosts;
+    ASSERT_TRUE(hosts.Set(HostRole::MarketLogin, login.origin()));
+    PasswordLogin source(hosts, "seller", "secret");
+    EXPECT_EQ(source.CaptureCookie(), "");
+    const auto asked = login.Requests();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].method, "GET");
+}
+
+TEST(FileCookieSource, ReadsTheSavedCookieString) {
+    vt::testing::TempAppDir dir(false);
+    WriteAll(dir.native() + "/cookie.txt", "  t=1; tracknick=seller; cookie2=ab\r\n");
+    FileCookieSource saved(dir.path() + "/cookie.txt");
+    EXPECT_EQ(saved.CaptureCookie(), "t=1; tracknick=seller; cookie2=ab");
+    FileCookieSource missing(dir.path() + "/none.txt");
+    EXPECT_EQ(missing.CaptureCookie(), "");
+}
+
+}  // namespace

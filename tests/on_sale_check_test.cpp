@@ -1,0 +1,126 @@
+#include "market/on_sale_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/context.h"
+#include "app/hosts.h"
+#include "sim/form_parsing.h"
+#include "sim/http_server.h"
+#include "support/market_stage.h"
+
+using namespace vt;
+using vt::testing::MarketStage;
+
+namespace {
+
+const char kGoodsPath[] = "/auction/merchandise/auction_list.htm";
+
+std::string GoodsRow(const std::string& checkbox, const std::string& outerCode) {
+    return "<tr class=\"goods-sid \">\r\n<td>" + checkbox + "</td>\r\n<td class=\"code\">" +
+           outerCode + "</td>\r\n<td><a href=\"#\" class=\"J_Copy\">复制链接</a></td>\r\n</tr>\r\n";
+}
+
+std::string Checkbox(const std::string& id) {
+    return "<input id = \"selectedIds:" + id + "\" type=\"checkbox\" name=\"selectedIds\">";
+}
+
+TEST(GoodsQueryBody, CarriesTokenAndOuterCodeAsTheyAre) {
+    const std::string body = GoodsQueryBody("12345", "T");
+    EXPECT_NE(body.find("&outId=12345&"), std::string::npos);
+    EXPECT_NE(body.find("_tb_token_=T&pageName=goodsOnSale&banner="), std::string::npos);
+    EXPECT_EQ(body.rfind("0=0&", 0), 0u);
+
+    const sim::FormFields fields = sim::ParseUrlEncodedForm(body);
+    EXPECT_EQ(fields.size(), 27u);
+    EXPECT_EQ(sim::FieldValue(fields, "action"), "goodsmanager/GoodsManageAction");
+    EXPECT_EQ(sim::FieldValue(fields, "isFirstLogin"), "false");
+    EXPECT_EQ(sim::FieldValue(fields, "orderField"), "1");
+
+    // Values that look like the template's own slots go in unchanged.
+    const std::string odd = GoodsQueryBody("[tbToken]", "pageName=");
+    EXPECT_NE(odd.find("_tb_token_=pageName=&pageName=goodsOnSale&"), std::string::npos);
+    EXPECT_NE(odd.find("&outId=[tbToken]&"), std::string::npos);
+}
+
+TEST(OnSaleItemIds, OneIdPerGoodsRowWithACheckbox) {
+    const struct {
+        const char* what;
+        std::string answer;
+        std::vector<std::string> ids;
+    } cases[] = {
+        {"two rows for one code",
+         "<table>" + GoodsRow(Checkbox("521001"), "12345") + GoodsRow(Checkbox("521002"), "12345") +
+             "</table>",
+         {"521001", "521002"}},
+        {"a row without its checkbox",
+         GoodsRow("", "12345") + GoodsRow(Checkbox("521003"), "12345"),
+         {"521003"}},
+        {"no rows", "<table class=\"goods-list\"><tbody></tbody></table>", {}},
+        {"empty answer", "", {}},
+        {"transport failure", "dwError = 7", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(OnSaleItemIds(c.answer), c.ids) << c.what;
+}
+
+TEST(FetchGoodsToken, ReadsTheGoodsListPagesToken) {
+    MarketStage stage;
+    ASSERT_TRUE(stage.started());
+    AppContext& ctx = stage.ctx();
+    ctx.session().SetSellerCookie("cookie2=unknown");
+    EXPECT_EQ(FetchGoodsToken(ctx), "");
+
+    ctx.session().SetSellerCookie(stage.DemoCookie());
+    const std::string token = FetchGoodsToken(ctx);
+    EXPECT_EQ(token.size(), 13u);
+    EXPECT_EQ(FetchGoodsToken(ctx), token);  // one token per session
+    const auto asked = stage.RequestsTo(kGoodsPath);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[1].method, "GET");
+    EXPECT_EQ(asked[1].target, std::string(kGoodsPath) + "?type=1");
+
+    // The stand-in takes the query with this token: no items on sale, no ids.
+    EXPECT_TRUE(FindOnSaleByOuterCode(ctx, "12345", token).empty());
+    const auto queries = stage.RequestsTo(kGoodsPath);
+    ASSERT_EQ(queries.size(), 4u);
+    const sim::HttpRequest& query = queries[3];
+    EXPECT_EQ(query.method, "POST");
+    EXPECT_EQ(query.target, std::string(kGoodsPath) + "?type=11");
+    EXPECT_EQ(query.body, GoodsQueryBody("12345", token));
+    EXPECT_EQ(query.Header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(query.Header("X-Requested-With"), "XMLHttpRequest");
+    EXPECT_NE(query.Header("Referer").find("/trade/itemlist/list_sold_items.htm"),
+              std::string::npos);
+    EXPECT_EQ(query.Header("Cookie"), ctx.session().SellerCookie());
+}
+
+TEST(FindOnSaleByOuterCode, ReturnsTheIdsOfTheAnswersRows) {
+    MarketStage stage;
+    ASSERT_TRUE(stage.started());
+    // A goods manager that answers every query with the same page.
+    sim::HttpServer goods;
+    goods.SetHandler([](const sim::HttpRequest&) {
+        sim::HttpResponse res;
+        res.body = GoodsRow(Checkbox("521001"), "12345") + GoodsRow("", "12345") +
+                   GoodsRow(Checkbox("521002"), "12345");
+        return res;
+    });
+    ASSERT_TRUE(goods.Start("127.0.0.1", 0));
+    AppContext& ctx = stage.ctx();
+    ASSERT_TRUE(ctx.hosts().Set(HostRole::MarketSell, goods.origin()));
+    ctx.session().SetSellerCookie("cookie2=abc; tracknick=seller");
+
+    EXPECT_EQ(FindOnSaleByOuterCode(ctx, "12345", "T"),
+              (std::vector<std::string>{"521001", "521002"}));
+    const auto asked = goods.Requests();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].body, GoodsQueryBody("12345", "T"));
+    EXPECT_EQ(asked[0].Header("Cookie"), "cookie2=abc; tracknick=seller");
+
+    goods.Stop();
+    EXPECT_TRUE(FindOnSaleByOuterCode(ctx, "12345", "T").empty());
+}
+
+}  // namespace

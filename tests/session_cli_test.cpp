@@ -1,0 +1,87 @@
+// vantrell-cli's login and price commands, run as built, against an in-process
+// marketplace stand-in.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/hosts.h"
+#include "app/settings_store.h"
+#include "app/text.h"
+#include "market/session.h"
+#include "support/child_process.h"
+#include "support/market_stage.h"
+
+using namespace vt;
+using namespace vt::testing;
+
+namespace {
+
+// The stage's tree with its Hosts.ini pointing every marketplace role at the stand-in.
+void PointHostsAtStandIn(MarketStage& stage) {
+    std::string ini = "[HOSTS]\r\n";
+    for (const char* key : {"MarketLogin", "MarketUpload", "MarketSell", "MarketTrade",
+                            "MarketAdvertising", "MarketMain", "MarketImageCdn"})
+        ini += std::string(key) + "=" + stage.market().origin() + "\r\n";
+    WriteAll(stage.dir().native() + "/Data/Hosts.ini", ini);
+}
+
+std::string TitleLine(const char* state) {
+    return GbkToUtf8(std::string(kDefaultApplicationTitle) + kTitleStateSeparator + state) + "\n";
+}
+
+TEST(LoginCommand, PrintsTheAccountStateAndExitsByIt) {
+    MarketStage stage;
+    ASSERT_TRUE(stage.started());
+    PointHostsAtStandIn(stage);
+    const std::string good = stage.dir().native() + "/good.txt";
+    const std::string bad = stage.dir().native() + "/bad.txt";
+    WriteAll(good, std::string(MarketStage::kDemoPassword) + "\r\n");
+    WriteAll(bad, "guess\n");
+
+    const struct {
+        std::string passwordFile;
+        int exitCode;
+        std::string out;
+    } cases[] = {
+        {good, 0, TitleLine(kStateLoggedIn)},
+        {bad, 1, TitleLine(kStateLoginFailed)},
+        {stage.dir().native() + "/none.txt", 2, ""},
+    };
+    for (const auto& c : cases) {
+        RunResult r = RunProgram(BinPath("vantrell-cli"),
+                                 {"login", "--nick", MarketStage::kDemoNick, "--password-file",
+                                  c.passwordFile, "--app-dir", stage.dir().native()});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.passwordFile << "\n" << r.err;
+        EXPECT_EQ(r.out, c.out) << c.passwordFile;
+    }
+    EXPECT_EQ(stage.RequestsTo("/login").size(), 2u);
+}
+
+TEST(PriceCommand, PrintsThePriceOfTheSavedSettings) {
+    MarketStage stage;
+    const std::string dir = stage.dir().native();
+    auto price = [&](const std::string& listPrice, const std::string& sitePrice) {
+        return RunProgram(BinPath("vantrell-cli"), {"price", "--market-price", listPrice,
+                                                    "--sell-price", sitePrice, "--app-dir", dir});
+    };
+    // The shipped settings: the site price as it is, never below 5 yuan.
+    EXPECT_EQ(price("39.80", "20.00").out, "20.00\n");
+    EXPECT_EQ(price("39.80", "3.20").out, "5.00\n");
+
+    AppContext& ctx = stage.ctx();
+    LoadSettings(ctx);
+    ctx.config().SetYuanJiaDazheP(kListPrice);
+    ctx.config().SetPriceDazheP("8");
+    ASSERT_TRUE(SaveSettings(ctx).ok);
+    RunResult r = price("39.80", "20.00");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "31.84\n");
+
+    r = price(" ", "20.00");
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, GbkToUtf8("价格为空，上传失败") + "\n");
+}
+
+}  // namespace
