@@ -87,6 +87,12 @@ protected:
         return ctx_.collected().AppendWithRecord(row, Record(book));
     }
 
+    // The processing cursor, read as the workers write it: under its lock.
+    int Cursor() {
+        std::lock_guard<std::timed_mutex> lock(ctx_.job().WorkerCursorLock);
+        return ctx_.job().ProcessingCursor;
+    }
+
     std::string Status(int row) { return ctx_.collected().Cell(row, kMarketStateCol); }
     std::string Picture(int row) { return ctx_.collected().Cell(row, kImageStateCol); }
 
@@ -119,7 +125,7 @@ TEST_F(PublishingThreadTest, EveryCollectedBookIsPublishedTheLastOneIncluded) {
         EXPECT_EQ(ctx_.collected().Record(row), nullptr);
     }
     EXPECT_EQ(ctx_.counters().Text(CounterBox::Collected), "3");
-    EXPECT_EQ(ctx_.job().ProcessingCursor, 3);
+    EXPECT_EQ(Cursor(), 3);
 }
 
 TEST_F(PublishingThreadTest, BooksThatCannotBePublishedKeepTheirReason) {
@@ -165,7 +171,7 @@ TEST_F(PublishingThreadTest, LapsedLoginHoldsEveryRowUntilTheSellerLogsInAgain) 
     StartPublishingThreads(ctx_, 2, false);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(Status(0), "");
-    EXPECT_EQ(ctx_.job().ProcessingCursor, 0);
+    EXPECT_EQ(Cursor(), 0);
     EXPECT_EQ(market_.server().RequestCount(), 0u);
     EXPECT_EQ(lapseNotices, 1);
 
