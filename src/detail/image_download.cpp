@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "app/bounded_lock.h"
 #include "app/context.h"
 #include "app/files.h"
 #include "app/text.h"
@@ -187,7 +188,7 @@ std::string DownloadMessage(int code) {
 int DownloadBookImage(AppContext& ctx, O_BookInfo& book, const ImageTarget& target) {
     std::timed_mutex& lock = ctx.job().ImageLock;
     // Two downloads never run at once: a bounded wait that runs out is simply tried again.
-    while (!lock.try_lock_for(std::chrono::milliseconds(kImageLockWaitMs))) {
+    while (!LockWithin(lock, kImageLockWaitMs)) {
     }
     std::lock_guard<std::timed_mutex> held(lock, std::adopt_lock);
     int code =

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <thread>
 
+#include "app/bounded_lock.h"
 #include "app/context.h"
 #include "detail/image_download.h"
 #include "market/publish_form.h"
@@ -24,7 +25,7 @@ void Idle() {
 int TakeNextRow(AppContext& ctx, PublishVariant variant, int countBefore) {
     std::timed_mutex& lock = ctx.job().WorkerCursorLock;
     const int waitMs = variant == PublishVariant::Job ? kJobCursorWaitMs : kImportCursorWaitMs;
-    if (!lock.try_lock_for(std::chrono::milliseconds(waitMs)))
+    if (!LockWithin(lock, waitMs))
         return -1;
     std::lock_guard<std::timed_mutex> held(lock, std::adopt_lock);
     const int count = variant == PublishVariant::Job ? countBefore : ctx.collected().Count();
