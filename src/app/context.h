@@ -16,6 +16,7 @@
 #include "collect/collection_panel.h"
 #include "detail/description_template.h"
 #include "detail/filter_words.h"
+#include "market/publish_state.h"
 #include "market/session.h"
 
 namespace vt {
@@ -54,6 +55,7 @@ public:
     FilterWordLists& filterWords() { return filterWords_; }
     // "模板.html" as loaded when the collection panel was made.
     DescriptionTemplate& descriptionTemplate() { return descriptionTemplate_; }
+    PublishState& publishing() { return publishing_; }
 
 private:
     std::string appDir_;
@@ -69,6 +71,7 @@ private:
     CollectJob job_;
     FilterWordLists filterWords_;
     DescriptionTemplate descriptionTemplate_;
+    PublishState publishing_;
     // Last member: destroyed first, after the destructor has stopped and joined the workers.
     JobThreads workers_;
 };
