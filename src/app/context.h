@@ -19,6 +19,7 @@
 #include "collect/collection_panel.h"
 #include "detail/description_template.h"
 #include "detail/filter_words.h"
+#include "market/publish_state.h"
 #include "market/session.h"
 
 namespace vt {
@@ -64,6 +65,7 @@ public:
     FilterWordLists& filterWords() { return filterWords_; }
     // "模板.html" as loaded when the collection panel was made.
     DescriptionTemplate& descriptionTemplate() { return descriptionTemplate_; }
+    PublishState& publishing() { return publishing_; }
     StageHooks& stages() { return stages_; }
 
     // Where texts for a modal message box go; the front end sets it. Unset: dropped.
@@ -89,6 +91,7 @@ private:
     CollectJob job_;
     FilterWordLists filterWords_;
     DescriptionTemplate descriptionTemplate_;
+    PublishState publishing_;
     StageHooks stages_;
     std::mutex messageMutex_;
     std::function<void(const std::string&)> messageSink_;

@@ -28,17 +28,25 @@ std::string NativePath(std::string_view gbkPath) {
     return GbkToUtf8(gbkPath);
 }
 
-std::string ReadTextFile(const std::string& path, Log& log) {
+std::optional<std::string> ReadFileBytes(const std::string& path) {
     std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
-    if (!f) {
+    if (!f)
+        return std::nullopt;
+    std::string bytes;
+    char buf[8192];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    std::fclose(f);
+    return bytes;
+}
+
+std::string ReadTextFile(const std::string& path, Log& log) {
+    std::optional<std::string> bytes = ReadFileBytes(path);
+    if (!bytes) {
         log.WriteLog(path + "[不存在]");
         return {};
     }
-    std::string text;
-    char buf[8192];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
+    std::string text = std::move(*bytes);
     std::size_t zero = text.find('\0');
     if (zero != std::string::npos)
         text.resize(zero);

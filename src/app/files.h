@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ std::string AppDir();
 
 // GBK path -> the bytes the file system takes (UTF-8).
 std::string NativePath(std::string_view gbkPath);
+
+// Every byte of the file; nothing when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const std::string& path);
 
 // The whole file up to its first zero byte. A file that cannot be opened reads as
 // empty text and leaves the log entry: the path followed by "[不存在]".

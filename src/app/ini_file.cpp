@@ -16,18 +16,6 @@ struct Line {
     std::string end;   // "\r\n", "\n", "\r" or "" for a last line without one
 };
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
-    if (!f)
-        return std::nullopt;
-    std::string bytes;
-    char buf[8192];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
-    std::fclose(f);
-    return bytes;
-}
-
 std::vector<Line> SplitLines(const std::string& bytes) {
     std::vector<Line> lines;
     std::size_t start = 0;
@@ -142,7 +130,7 @@ Found Locate(const std::vector<Line>& lines, std::string_view section, std::stri
 
 std::optional<std::string> FindValue(const std::string& path, std::string_view section,
                                      std::string_view key) {
-    std::optional<std::string> bytes = ReadWholeFile(path);
+    std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes)
         return std::nullopt;
     std::vector<Line> lines = SplitLines(*bytes);
@@ -180,7 +168,7 @@ int ReadProfileInt(const std::string& path, std::string_view section, std::strin
 
 bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
-    std::vector<Line> lines = SplitLines(ReadWholeFile(path).value_or(""));
+    std::vector<Line> lines = SplitLines(ReadFileBytes(path).value_or(""));
     const std::string encoded = EncodeValue(value);
     Found f = Locate(lines, section, key);
     if (f.keyLine != std::string::npos) {

@@ -54,15 +54,7 @@ std::string RadioToFile(int index) {
 // The mapping file is read raw: unlike the text lists it has no terminating zero byte
 // and a missing file is not worth a log entry (the list simply starts empty).
 std::string ReadMappingFile(const std::string& path) {
-    std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
-    if (!f)
-        return {};
-    std::string text;
-    char buf[8192];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-    return text;
+    return ReadFileBytes(path).value_or(std::string());
 }
 
 bool IsDigit(char c) {

@@ -157,6 +157,15 @@ public:
             return nullptr;
         return rows_[row].record;
     }
+
+    // Detaches the record once its book has been handled: the row then refers to no
+    // record, so no later pass handles the book again. Only when the row still holds
+    // that record (the list may have been emptied and refilled meanwhile).
+    void ReleaseRecord(int row, const O_BookInfo* record) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (row >= 0 && row < static_cast<int>(rows_.size()) && rows_[row].record.get() == record)
+            rows_[row].record.reset();
+    }
 };
 
 }  // namespace vt

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/book_types.h"
@@ -18,25 +17,6 @@ inline constexpr int kCrawlerCursorWaitMs = 3000;
 inline constexpr int kDetailCursorWaitMs = 50;
 inline constexpr int kRowInsertWaitMs = 1000;
 inline constexpr int kImageLockWaitMs = 3000;
-
-// A bounded wait for one of the job's locks: the lock is tried again and again until it
-// is had (true) or the time is up (false); a short hold is waited out by yielding, a
-// longer one in 1 ms sleeps like every other idle wait of the workers. Trying rather than
-// a timed wait keeps every lock and unlock visible to the thread checker, which cannot
-// follow the timed wait of this platform's mutex.
-inline bool LockWithin(std::timed_mutex& mutex, int waitMs) {
-    constexpr int kYields = 200;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    for (int tries = 0; !mutex.try_lock(); ++tries) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        if (tries < kYields)
-            std::this_thread::yield();
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 struct CollectJob {
     // Guards NextPage, EntryIndex, DetailCursor and ProcessingCursor.

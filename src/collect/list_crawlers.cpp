@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "app/bounded_lock.h"
 #include "app/context.h"
 #include "app/hosts.h"
 #include "collect/list_parsers.h"

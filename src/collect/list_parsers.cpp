@@ -3,6 +3,7 @@
 #include <optional>
 #include <thread>
 
+#include "app/bounded_lock.h"
 #include "app/context.h"
 #include "app/text.h"
 #include "detail/book_filters.h"

@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "app/bounded_lock.h"
 #include "app/context.h"
 
 namespace vt {
@@ -11,9 +12,9 @@ namespace vt {
 int AddCollected(AppContext& ctx, std::unique_ptr<O_BookInfo> record) {
     CollectJob& job = ctx.job();
     // The wait is bounded, but a finished book is never given up: wait again.
-    std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::defer_lock);
-    while (!lock.try_lock_for(std::chrono::milliseconds(kRowInsertWaitMs))) {
+    while (!LockWithin(job.RowInsertLock, kRowInsertWaitMs)) {
     }
+    std::unique_lock<std::timed_mutex> lock(job.RowInsertLock, std::adopt_lock);
     const long number = job.CollectedNumber++;
     CollectedRow row{};
     row[kIdCol] = std::to_string(number);

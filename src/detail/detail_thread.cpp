@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "app/bounded_lock.h"
 #include "app/context.h"
 #include "detail/process_book.h"
 #include "market/session.h"

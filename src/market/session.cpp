@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "app/bounded_lock.h"
 #include "app/context.h"
 #include "app/hosts.h"
 #include "detail/regex_ops.h"
@@ -215,7 +216,7 @@ std::string NextPublishCookie(AppContext& ctx) {
     Session& session = ctx.session();
     std::timed_mutex& lock = ctx.job().ImageLock;
     int row = session.RoundRobinIndex();
-    if (lock.try_lock_for(std::chrono::milliseconds(kRoundRobinWaitMs))) {
+    if (LockWithin(lock, kRoundRobinWaitMs)) {
         row = session.RoundRobinIndex();
         const int next = row + 1;
         session.SetRoundRobinIndex(next < session.AccountCount() ? next : 0);

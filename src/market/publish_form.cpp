@@ -1,0 +1,382 @@
+#include "market/publish_form.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+#include "app/context.h"
+#include "app/text.h"
+#include "detail/regex_ops.h"
+#include "market/category_lookup.h"
+#include "market/encoders.h"
+#include "market/http_client.h"
+#include "market/image_upload.h"
+#include "market/price_rules.h"
+#include "market/session.h"
+
+namespace vt {
+namespace {
+
+// Length of the GBK character that starts at text[i].
+std::size_t CharLength(const std::string& text, std::size_t i) {
+    return IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+}
+
+// Replaces every occurrence that starts on a character boundary, so a pattern never
+// matches across the second byte of a double-byte character.
+std::string ReplaceAll(const std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty())
+        return text;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text.compare(i, from.size(), from) == 0) {
+            out += to;
+            i += from.size();
+        } else {
+            std::size_t n = CharLength(text, i);
+            out.append(text, i, n);
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::string RemoveAll(const std::string& text, const std::string& what) {
+    return ReplaceAll(text, what, "");
+}
+
+// The integer a setting's text starts with; 0 when it starts with none or is negative.
+std::size_t LeadingCount(const std::string& text) {
+    long value = std::strtol(text.c_str(), nullptr, 10);
+    return value > 0 ? static_cast<std::size_t>(value) : 0;
+}
+
+// The current time in milliseconds since 1970, as the publish page's script sends it.
+std::string NowMillis() {
+    auto since = std::chrono::system_clock::now().time_since_epoch();
+    return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+// The form's fields in the order of first assignment; a later assignment of a name
+// replaces its value in place.
+class FieldList {
+public:
+    void Set(const std::string& name, std::string value) {
+        for (auto& field : fields_)
+            if (field.first == name) {
+                field.second = std::move(value);
+                return;
+            }
+        fields_.emplace_back(name, std::move(value));
+    }
+    FormFields Take() { return std::move(fields_); }
+
+private:
+    FormFields fields_;
+};
+
+// Failure count: +1 and shown, or (count unchanged) only shown again.
+void RaiseFailures(AppContext& ctx) {
+    ctx.counters().Increment(CounterBox::PublishFailed);
+}
+void ShowFailures(AppContext& ctx) {
+    ctx.counters().SetNumber(CounterBox::PublishFailed,
+                             ctx.counters().Number(CounterBox::PublishFailed));
+}
+
+void SetStatus(AppContext& ctx, int row, const std::string& text) {
+    ctx.collected().SetCell(row, kMarketStateCol, text);
+}
+
+}  // namespace
+
+std::string BuildTitle(AppContext& ctx, const O_BookInfo& book) {
+    const SysConfig& config = ctx.config();
+    const std::size_t max = LeadingCount(config.TitleLengthP());
+    const std::string prefix = config.TitleQianzhuiP();
+    const std::string suffix = config.TitleHouzhuiP();
+
+    std::string title;
+    if (config.DiyTitleCheckP()) {
+        title = config.DiyTitleContentP();
+        title = ReplaceAll(title, "[shuming]", book.BookName);
+        title = ReplaceAll(title, "[isbn]", book.ISBN);
+        title = ReplaceAll(title, "[zuozhe]", book.Author);
+        title = ReplaceAll(title, "[chubanshe]", book.PressName);
+        title = ReplaceAll(title, "[chubanriqi]", book.PressDate);
+        if (title.size() > max)
+            title = GbkPrefix(title, max);
+        title = RemoveAll(title, "?");
+    } else {
+        title = RemoveAll(book.BookName, "?");
+        if (title.size() > max)
+            return GbkPrefix(title, max);
+    }
+    if ((prefix + title).size() < max)
+        title = prefix + title;
+    if ((title + suffix).size() < max)
+        title += suffix;
+    return title;
+}
+
+std::string BuildPublishItem(AppContext& ctx, const O_BookInfo& book, PublishItem& item) {
+    if (book.MarketPrice.empty())
+        return "价格为空，上传失败";
+    const SysConfig& config = ctx.config();
+    item.Price = FormatPrice(ComputePrice(config, book));
+    item.Title = BuildTitle(ctx, book);
+    item.Description = book.Description;
+    item.ISBN = book.ISBN;
+    item.Quantity = config.BookStoreCountP();
+    item.Author = book.Author;
+    item.PressName = book.PressName;
+    item.PressDate = book.PressDate;
+    item.MarketPrice = book.MarketPrice;
+    item.SubTitle = RemoveAll(
+        config.MaidianShezhiP() == kCustomSellingPoint ? config.DiyContentP() : book.HeadTitle,
+        "&nbsp;");
+    item.LocalImageFileName = book.LocalImageFileName;
+    item.BookName = book.BookName;
+    item.MobileDescription = book.MobileDescription;
+    item.OuterCode = book.OuterCode;
+    return {};
+}
+
+std::string ScrapePublishKeys(const std::string& page, std::string& token, std::string& beginTime,
+                              std::string& itemNumber) {
+    if (RegexAll(page, "<input type=\"hidden\" name=\"_fma.pu._0.i\" value=\"(.*?)\" />").empty())
+        return {};
+    token = RegexAll(page, "<input name='_tb_token_' type='hidden' value='(.*?)'>");
+    if (token.empty())
+        return {};
+    beginTime = RegexAll(page,
+                         "<input type=\"hidden\" name=\"sellerActionBeginTime\" id = "
+                         "\"sellerActionBeginTime\" value=\"(.*?)\" />");
+    if (beginTime.empty())
+        return {};
+    itemNumber =
+        RegexAll(page, "<input type=\"hidden\" name=\"_fma.pu._0.auc\" value=\"(.*?)\" />");
+    return itemNumber;
+}
+
+FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item) {
+    const SysConfig& config = ctx.config();
+    const bool forSale = config.DirectSentP();
+    const std::string now = NowMillis();
+    const std::string shortName =
+        item.BookName.size() > 30 ? GbkPrefix(item.BookName, 28) : item.BookName;
+    std::string isbnProperty = item.ISBN;
+    if (item.ISBN == item.OuterCode) {
+        // A book without an ISBN of its own carries the last published one.
+        isbnProperty = ctx.publishing().LastIsbn();
+        if (isbnProperty.empty())
+            isbnProperty = "9787504213372";
+    }
+    const std::string cdnPrefix = ctx.hosts().Url(HostRole::MarketImageCdn, "/imgextra/");
+
+    FieldList f;
+    f.Set("_tb_token_", item.TbToken);
+    f.Set("action", "upload/uploadAction");
+    f.Set("isMImageUser", "true");
+    f.Set("sellerActionBeginTime", item.SellerActionBeginTime);
+    f.Set("publishPageCostTime", now);
+    f.Set("browserTime", "");
+    f.Set("J_BySearch", "1");
+    f.Set("J_SearchKey", item.ISBN);
+    f.Set("J_ByLateCategory", "");
+    f.Set("J_ByCategorySystem", "");
+    f.Set("_fma.pu._0.ca", item.CategoryId);
+    f.Set("_fma.pu._0.i", item.PageKey);
+    f.Set("_fma.pu._0.auc", item.ItemNumber);
+    f.Set("itemNumId", item.ItemNumber);
+    f.Set("_fma.pu._0.cat", "");
+    f.Set("_fma.pu._0.x", "");
+    f.Set("_fma.pu._0.ed", "false");
+    f.Set("isEdit", "false");
+    f.Set("noticeParam", "");
+    f.Set("oldCat", "");
+    f.Set("_fma.pu._0.fi", "");
+    f.Set("_fma.pu._0.au", "");
+    f.Set("_fma.pu._0.fr", "");
+    f.Set("_fma.pu._0.sho", "");
+    f.Set("_fma.pu._0.isn", "false");
+    f.Set("_fma.pu._0.isol", "false");
+    f.Set("_fma.pu._0.ish", "false");
+    f.Set("catName", "图书");
+    f.Set("selPPay", "");
+    f.Set("certType", "");
+    f.Set("isZFBCertificatedUser", "");
+    f.Set("mainCategoryId", "33");
+    f.Set("_fma.pu._0.sp", "");
+    f.Set("_fma.pu._0.isb", "false");
+    f.Set("_fma.pu._0.a", "b");
+    f.Set("_fma.pu._0.pa", "1");
+    f.Set("_fma.pu._0.b", item.Price);
+    f.Set("_fma.pu._0.secure", "1");
+    f.Set("_fma.pu._0.iss", "");
+    f.Set("isCodFlag", "");
+    f.Set("ccSn", "");
+    f.Set("ccIssuerDn", "");
+    f.Set("ccSignedData", "");
+    f.Set("userInnerShopId", "139951877");
+    f.Set("userOuterShopId", "");
+    f.Set("userInnerShopSiteId", "4");
+    f.Set("userOuterShopSiteId", "");
+    f.Set("wirelessmpChoosed", "");
+    f.Set("isSellingLightningConsignment", "");
+    f.Set("lightningConsignment2", "");
+    f.Set("spuStoreId", "");
+    f.Set("_fma.pu._0.ta", "false");
+    f.Set("newProductTagId", "0");
+    f.Set("isFirst", "true");
+    f.Set("tfsname", ReplaceAll(item.ImageUrl, cdnPrefix, ""));
+    f.Set("_fma.pu._0.rel", "");
+    f.Set("isLocalityLifeEtcItem", "");
+    f.Set("isCustoemdSkuForbidDpcAuction", "false");
+    f.Set("customCatId", "");
+    f.Set("customCatName", "");
+    f.Set("distributionPageString", "");
+    f.Set("isReselectCat", "");
+    f.Set("isNeedCheckPictureCat", "false");
+    f.Set("paymentSeting", "");
+    f.Set("forceUpdateWhenFakeCredit", "");
+    f.Set("wapDescEnable", "");
+    f.Set("_fma.pu._0.stu", "5");
+    f.Set("auctionTypeInfoPrint",
+          "editaVlue=false;canPublishNew=true;isOnlySecond=false;isRestAuction=;"
+          "isBookStartLimit=false;isAcousticsLimit=false;isPrepayLimitCatAndSeller=false;"
+          "is3GCatCanNewForSeller=;canPublishAlcoholNew=;noAgreement=;noPrepay=;shopSeller=true;"
+          "isSellerShopeEnable=true;isShopRelease=;");
+    f.Set("_fma.pu._0.auctio", "1166642337");
+    f.Set("cp_2043183", shortName);
+    f.Set("cp_1636953", isbnProperty);
+    f.Set("cp_122216545", "");
+    f.Set("cp_46602357", shortName);
+    f.Set("cp_46398806", item.MarketPrice);
+    f.Set("cp_122216620", item.PressName);
+    f.Set("cp_2043193", item.PressDate);
+    f.Set("cp_2043189", item.Author);
+    f.Set("cp_18821503", "");
+    f.Set("cp_46394856", "");
+    f.Set("cp_46412378", "");
+    f.Set("cp_122216357", "");
+    f.Set("_fma.pu._0.ti", item.Title);
+    f.Set("subTitle", RemoveAll(item.SubTitle, "已售"));
+    f.Set("_fma.pu._0.pay", "");
+    f.Set("_fma.pu._0.payv", "1");
+    f.Set("_fma.pu._0.m", item.Price);
+    f.Set("_fma.pu._0.q", item.Quantity);
+    f.Set("is_global_stock", "false");
+    f.Set("gs_type", "2");
+    f.Set("_fma.pu._0.ou", item.OuterCode);
+    f.Set("itemBarCode", "");
+    f.Set("gs_country", "");
+    f.Set("videoAsPicThum", "");
+    f.Set("videoAsPicId", "");
+    f.Set("videoAsPicDuration", "");
+    f.Set("pisAsVideoStatus", "");
+    for (int i = 1; i <= 5; ++i) {
+        f.Set("image_pos", std::to_string(i));
+        f.Set("picUrl" + std::to_string(i), item.ImageUrl);
+    }
+    f.Set("_fma.pu._0.sw", "");
+    f.Set("handleAuctionModule", "false");
+    f.Set("modularizedArea", "");
+    f.Set("_fma.pu._0.d", ReplaceAll(ReplaceAll(item.Description, "&lt;", "<"), "&gt;", ">"));
+    f.Set("state", "");
+    f.Set("_fma.pu._0.wi", config.DiscripToMobleP() ? item.MobileDescription : std::string());
+    f.Set("_fma.pu._0.pc", "0");
+    f.Set("_fma.pu._0.w", "0");
+    f.Set("pcTspeditorCid", "");
+    f.Set("wlTspeditorCid", "");
+    f.Set("itemNumId", item.ItemNumber);
+    f.Set("_fma.pu._0.sh", "");
+    f.Set("_fma.pu._0.she", "");
+    f.Set("_fma.pu._0.shen", "");
+    f.Set("shenbiPcDescHashCode", "");
+    f.Set("shenbiWlDescHashCode", "");
+    f.Set("pcDescbackupEnable", "false");
+    f.Set("wlDescbackupEnable", "false");
+    f.Set("isShowShenbiEditor", "false");
+    f.Set("shopCat", "");
+    f.Set("_fma.pu._0.aut", "false");
+    f.Set("_fma.pu._0.auto", "");
+    f.Set("_fma.pu._0.autoc", "");
+    f.Set("_fma.pu._0.po", config.SelectedFreightTemplate());
+    f.Set("field-129", "");
+    f.Set("field-128", "");
+    f.Set("_fma.pu._0.ha", config.HasFapiaoP() ? "1" : "0");
+    f.Set("_fma.pu._0.hav", config.HasBaoXiuP() ? "1" : "0");
+    f.Set("_fma.pu._0.sel", "1");
+    f.Set("new_prepay_tag", "0");
+    f.Set("_fma.pu._0.isop", "false");
+    f.Set("_fma.pu._0.su", "0");
+    f.Set("_fma.pu._0.du", "7");
+    f.Set("_fma.pu._0.sta", "");
+    f.Set("_fma.pu._0.auct", forSale ? "0" : "-5");
+    f.Set("_now", forSale ? "0" : "2");
+    f.Set("_fma.pu._0.prom", "1");
+    f.Set("event_submit_do_publish", "anything");
+    f.Set("stamp", NowMillis());
+    f.Set("type", "submit");
+    f.Set("submitType", "ajax");
+    return f.Take();
+}
+
+bool PublishOne(AppContext& ctx, PublishItem& item, int row, const std::string& cookie) {
+    const std::string sellPage = MarketGetWithCookie(
+        ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie);
+    if (sellPage.find("卖家中心") == std::string::npos) {
+        ctx.session().MarkLoginLapsed();
+        ShowFailures(ctx);
+        return false;
+    }
+
+    std::string token, beginTime, itemNumber;
+    const std::string pageKey = ScrapePublishKeys(sellPage, token, beginTime, itemNumber);
+    if (pageKey.empty()) {
+        SetStatus(ctx, row, "未登陆淘宝网,或登陆失效，请登陆");
+        RaiseFailures(ctx);
+        ctx.session().MarkLoginLapsed();
+        return false;
+    }
+    item.PageKey = Trim(pageKey);
+    item.TbToken = Trim(token);
+    item.SellerActionBeginTime = Trim(beginTime);
+    item.ItemNumber = Trim(itemNumber);
+
+    item.CategoryId = Trim(QueryCategory(ctx, item.ISBN, item.TbToken, cookie));
+    if (item.CategoryId.empty())
+        item.CategoryId = ctx.publishing().LastCategoryId();
+
+    std::string uploadAnswer;
+    MarketUploadImage(uploadAnswer, item, cookie, ctx.hosts());
+    if (uploadAnswer.empty()) {
+        SetStatus(ctx, row, "图片地址为空上传失败");
+        RaiseFailures(ctx);
+        return false;
+    }
+    item.ImageUrl = RegexFirst(uploadAnswer, "{\"result\":true,\"url\":\"(.*?)\"}");
+
+    std::string answer;
+    MarketPostPublish(BuildMultipartBody(BuildPublishFields(ctx, item)), answer, cookie,
+                      ctx.hosts());
+    if (answer.find("publishItemSuccess") != std::string::npos) {
+        ctx.publishing().RecordSuccess(item.CategoryId, item.ISBN);
+        ctx.counters().Increment(CounterBox::Published);
+        ctx.db().RecordPublished(Trim(item.OuterCode), item.ItemNumber);
+        SetStatus(ctx, row, "上传成功");
+        return true;
+    }
+
+    const std::string detail = RegexFirst(answer, "\"detail\":\"(.*?)\",");
+    SetStatus(ctx, row, "失败：" + detail);
+    RaiseFailures(ctx);
+    ctx.log().WriteLog("上传失败" + detail + ":" + item.OuterCode + ",ISBN" + item.ISBN +
+                       ",描述：" + answer);
+    return false;
+}
+
+}  // namespace vt

@@ -1,0 +1,113 @@
+#include "market/publishing_thread.h"
+
+#include <ctime>
+#include <thread>
+
+#include "app/bounded_lock.h"
+#include "app/context.h"
+#include "detail/image_download.h"
+#include "market/publish_form.h"
+#include "market/session.h"
+
+namespace vt {
+namespace {
+
+constexpr int kJobCursorWaitMs = 50;
+constexpr int kImportCursorWaitMs = 3000;
+
+void Idle() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Takes the next collected row under WorkerCursorLock; -1 when there is none (or the
+// wait ran out: the turn is simply lost). Every row below the count is complete, its
+// record attached inside the append, so the newest row is taken as soon as it is there.
+int TakeNextRow(AppContext& ctx, PublishVariant variant, int countBefore) {
+    std::timed_mutex& lock = ctx.job().WorkerCursorLock;
+    const int waitMs = variant == PublishVariant::Job ? kJobCursorWaitMs : kImportCursorWaitMs;
+    if (!LockWithin(lock, waitMs))
+        return -1;
+    std::lock_guard<std::timed_mutex> held(lock, std::adopt_lock);
+    const int count = variant == PublishVariant::Job ? countBefore : ctx.collected().Count();
+    int& cursor = ctx.job().ProcessingCursor;
+    if (cursor >= count)
+        return -1;
+    return cursor++;
+}
+
+// Sleeps out the rest of the pacing period, leaving early when the job is stopped.
+void Pace(AppContext& ctx, std::time_t started) {
+    const long elapsedMs = static_cast<long>(std::time(nullptr) - started) * 1000;
+    const long pacingMs = ctx.publishing().PublishPacingMs();
+    if (elapsedMs > pacingMs)
+        return;
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(pacingMs - elapsedMs);
+    while (std::chrono::steady_clock::now() < until && !ctx.panel().JobStopped()) Idle();
+}
+
+}  // namespace
+
+void PublishingThread(AppContext& ctx, PublishVariant variant) {
+    for (;;) {
+        try {
+            if (ctx.job().RunningListThreads == 0 && ctx.collected().Count() == 0)
+                return;
+            if (ctx.panel().JobStopped())
+                return;
+            if (WaitIfLoginLapsed(ctx))
+                continue;
+            const int count = ctx.collected().Count();
+            const int row = count > 0 ? TakeNextRow(ctx, variant, count) : -1;
+            if (row < 0) {
+                Idle();
+                continue;
+            }
+            // A row whose book was already handled in an earlier pass holds no record.
+            std::shared_ptr<O_BookInfo> book = ctx.collected().Record(row);
+            if (!book)
+                continue;
+            ctx.collected().SetCell(row, kMarketStateCol, "正在获取数据信息");
+            ProcessCollectedBook(ctx, *book, row);
+        } catch (...) {
+            // One book's failure costs that book only.
+        }
+    }
+}
+
+void StartPublishingThreads(AppContext& ctx, int count, bool importVariant) {
+    const PublishVariant variant = importVariant ? PublishVariant::Import : PublishVariant::Job;
+    for (int i = 0; i < count; ++i)
+        ctx.workers().Launch([&ctx, variant] { PublishingThread(ctx, variant); });
+}
+
+void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row) {
+    const ImageTarget target = ImageFilePath(ctx, book);
+    if (!target.refusal.empty()) {
+        ctx.collected().SetCell(row, kImageStateCol, target.refusal);
+        return;
+    }
+    const int code = DownloadBookImage(ctx, book, target);
+    ctx.collected().SetCell(row, kImageStateCol, DownloadMessage(code));
+    ctx.counters().SetNumber(CounterBox::Collected, ctx.collected().Count());
+    if (code == kImageSaved)
+        UploadBook(ctx, book, row);
+}
+
+bool UploadBook(AppContext& ctx, O_BookInfo& book, int row) {
+    const std::time_t started = std::time(nullptr);
+    PublishItem item;
+    const std::string error = BuildPublishItem(ctx, book, item);
+    if (!error.empty()) {
+        ctx.collected().SetCell(row, kMarketStateCol, error);
+        return false;
+    }
+    const std::string cookie = NextPublishCookie(ctx);
+    if (PublishOne(ctx, item, row, cookie))
+        ctx.collected().SetCell(row, kMarketStateCol, "上传成功");
+    ctx.collected().ReleaseRecord(row, &book);
+    Pace(ctx, started);
+    return true;
+}
+
+}  // namespace vt

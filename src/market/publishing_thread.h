@@ -1,0 +1,34 @@
+// The last stage of a job: publishing threads walk the collected list in order (the
+// processing cursor), download each book's cover picture and publish the book to the
+// marketplace with the next account's cookie, writing every outcome into the book's row.
+#pragma once
+
+#include <string>
+
+namespace vt {
+
+class AppContext;
+struct O_BookInfo;
+
+enum class PublishVariant {
+    Job,     // started by a collection job: 50 ms cursor wait
+    Import,  // started by a codes import: 3000 ms cursor wait, count read again under it
+};
+
+// The thread procedure. Ends when the job is stopped, or when no list thread runs any
+// more and the collected list is empty; idles while the login has lapsed.
+void PublishingThread(AppContext& ctx, PublishVariant variant);
+
+// Launches count publishing threads through the context's workers; the job start and the
+// codes import call it (importVariant: the variant of an import).
+void StartPublishingThreads(AppContext& ctx, int count, bool importVariant);
+
+// Picture download of one collected book, then UploadBook when the picture was saved.
+void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row);
+
+// Builds and publishes the item of one book, then releases the row's record and paces
+// the thread (PublishPacing of the context: one upload per thread takes at least that
+// long). False when the book has no list price.
+bool UploadBook(AppContext& ctx, O_BookInfo& book, int row);
+
+}  // namespace vt
