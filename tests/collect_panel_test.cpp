@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/context.h"
+#include "app/startup.h"
 #include "collect/collect_job_start.h"
 #include "collect/panel_actions.h"
 #include "market/encoders.h"
@@ -170,4 +171,18 @@ TEST_F(PanelTest, AJobStartsWithTheModesOwnInputAndANewOneWaitsForTheStoppedOne)
     EXPECT_EQ(publisherStarts, (std::vector<std::pair<int, bool>>{{1, false}, {1, false}}));
     EXPECT_TRUE(messages.empty());
     PressStop(ctx);
+}
+
+TEST_F(PanelTest, AfterStartUpAJobAlsoStartsItsPublishingThread) {
+    StartUp(ctx);
+    ctx.session().AddAccount("tracknick=shop");
+    ctx.config().SetStartPageFrom("1");
+    ctx.config().SetCaiJiYeShu("1");
+    ctx.panel().SetInput(CollectInput::PromoAddress, sites.store().origin() + "/subject/1003.html");
+    ChooseMode(ctx, CollectMode::Promo);
+    ASSERT_TRUE(PressStart(ctx));
+    // Ten crawlers, the detail thread and one publishing thread.
+    EXPECT_EQ(ctx.workers().Launched(), static_cast<std::size_t>(kPromoCrawlers + 2));
+    PressStop(ctx);
+    ctx.workers().JoinAll();
 }

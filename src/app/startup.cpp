@@ -3,6 +3,7 @@
 #include "app/context.h"
 #include "app/settings_store.h"
 #include "detail/description.h"
+#include "market/publishing_thread.h"
 
 namespace vt {
 
@@ -12,6 +13,10 @@ void StartUp(AppContext& ctx) {
     LoadDescriptionTemplate(ctx);
     LoadSettings(ctx);
     ctx.db().OpenFilterDb();
+    // A collection job starts its publishing threads through this.
+    ctx.stages().startPublishers = [&ctx](int count, bool importVariant) {
+        StartPublishingThreads(ctx, count, importVariant);
+    };
 }
 
 }  // namespace vt
