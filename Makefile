@@ -33,6 +33,11 @@ test-tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest $(CTEST_ARGS)
 
+# The whole system on the stand-ins, in one process: a title job over two list pages,
+# from the bookstore's search to the items in the stand-in shop.
+demo: build
+	./$(BUILD)/bin/vantrell-cli demo
+
 format:
 	find src sim tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 

@@ -13,5 +13,8 @@ using Runner = std::function<int()>;
 void AddInspectCommands(CLI::App& app, Runner& run);
 void AddLoginCommand(CLI::App& app, Runner& run);
 void AddPriceCommand(CLI::App& app, Runner& run);
+void AddCollectCommand(CLI::App& app, Runner& run);
+void AddImportCommand(CLI::App& app, Runner& run);
+void AddDemoCommand(CLI::App& app, Runner& run);
 
 }  // namespace vt::cli

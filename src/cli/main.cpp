@@ -12,6 +12,9 @@ int main(int argc, char** argv) {
     vt::cli::AddInspectCommands(app, run);
     vt::cli::AddLoginCommand(app, run);
     vt::cli::AddPriceCommand(app, run);
+    vt::cli::AddCollectCommand(app, run);
+    vt::cli::AddImportCommand(app, run);
+    vt::cli::AddDemoCommand(app, run);
     CLI11_PARSE(app, argc, argv);
     return run ? run() : 0;
 }

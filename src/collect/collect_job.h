@@ -18,6 +18,18 @@ inline constexpr int kDetailCursorWaitMs = 50;
 inline constexpr int kRowInsertWaitMs = 1000;
 inline constexpr int kImageLockWaitMs = 3000;
 
+// Lowers a busy count when the row it stands for is finished, however that ends.
+class BusyRelease {
+public:
+    explicit BusyRelease(std::atomic<int>& count) : count_(count) {}
+    ~BusyRelease() { --count_; }
+    BusyRelease(const BusyRelease&) = delete;
+    BusyRelease& operator=(const BusyRelease&) = delete;
+
+private:
+    std::atomic<int>& count_;
+};
+
 struct CollectJob {
     // Guards NextPage, EntryIndex, DetailCursor and ProcessingCursor.
     std::timed_mutex WorkerCursorLock;
@@ -38,6 +50,11 @@ struct CollectJob {
     int ProcessingCursor = 0;
 
     std::atomic<int> RunningListThreads{0};
+    // Rows taken from a cursor and not finished yet, by the detail stage and by the
+    // publishing threads. Raised under WorkerCursorLock together with the cursor, so a
+    // reader holding the lock never sees a taken row that is neither busy nor done.
+    std::atomic<int> DetailBusy{0};
+    std::atomic<int> PublishBusy{0};
 
     // Under RowInsertLock.
     int RowCounter = 0;

@@ -38,17 +38,22 @@ void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
             if (!LockWithin(job.WorkerCursorLock, kDetailCursorWaitMs))
                 continue;
             std::lock_guard<std::timed_mutex> lock(job.WorkerCursorLock, std::adopt_lock);
-            if (job.DetailCursor < n)
+            if (job.DetailCursor < n) {
                 row = job.DetailCursor++;
+                ++job.DetailBusy;
+            }
         }
-        if (row >= 0 && row < rows.Count()) {
+        if (row < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        BusyRelease release(job.DetailBusy);
+        if (row < rows.Count()) {
             try {
                 process(ctx, row);
             } catch (...) {
                 // The row keeps whatever status it has; the stage goes on.
             }
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     }
 }

@@ -32,6 +32,7 @@ int TakeNextRow(AppContext& ctx, PublishVariant variant, int countBefore) {
     int& cursor = ctx.job().ProcessingCursor;
     if (cursor >= count)
         return -1;
+    ++ctx.job().PublishBusy;
     return cursor++;
 }
 
@@ -63,6 +64,7 @@ void PublishingThread(AppContext& ctx, PublishVariant variant) {
                 Idle();
                 continue;
             }
+            BusyRelease release(ctx.job().PublishBusy);
             // A row whose book was already handled in an earlier pass holds no record.
             std::shared_ptr<O_BookInfo> book = ctx.collected().Record(row);
             if (!book)
