@@ -207,6 +207,18 @@ TEST_F(PublishingThreadTest, ThreadsEndWhenTheJobStopsOrNothingIsLeft) {
     EXPECT_TRUE(WorkersEnd(ctx_));
 }
 
+TEST_F(PublishingThreadTest, AShortCrawlDoesNotEndThePublishersBeforeTheFirstBookArrives) {
+    // The one list page is read and its crawler has ended; the detail stage still has the
+    // row to process, so nothing has been collected yet.
+    ctx_.job().RunningListThreads = 0;
+    ctx_.toCollect().Append(ToCollectRow{});
+    StartPublishingThreads(ctx_, 1, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int row = Collect(*store_.catalog().FirstPlain());
+    ASSERT_TRUE(WaitFor([&] { return Status(row) == "上传成功"; })) << Status(row);
+    EXPECT_EQ(market_.Items().size(), 1u);
+}
+
 TEST_F(PublishingThreadTest, PacingKeepsOneUploadPerThreadToThePacingPeriod) {
     ctx_.publishing().SetPublishPacingMs(1500);
     Collect(*store_.catalog().FirstPlain());

@@ -17,6 +17,7 @@ struct CollectOptions {
     CommonOptions common;
     AccountOptions account;
     std::string title, author, publisher, category, promo;
+    CollectMode mode = CollectMode::None;  // the mode option given (its text may be empty)
     std::string sort;
     std::vector<std::string> filters;
     std::string from, to;
@@ -104,35 +105,23 @@ int RunCollect(const CollectOptions& o) {
             return Fail("未知的筛选条件：" + Gbk(caption));
     }
 
-    struct ModeInput {
-        const std::string& text;
-        CollectMode mode;
-        CollectInput input;
-    };
-    const ModeInput modes[] = {{o.title, CollectMode::Title, CollectInput::Title},
-                               {o.author, CollectMode::Author, CollectInput::Author},
-                               {o.publisher, CollectMode::Publisher, CollectInput::Publisher},
-                               {o.promo, CollectMode::Promo, CollectInput::PromoAddress}};
-    bool chosen = false;
-    for (const ModeInput& m : modes) {
-        if (m.text.empty())
-            continue;
-        ChooseMode(*ctx, m.mode);
-        panel.SetInput(m.input, Gbk(m.text));
-        chosen = true;
-    }
-    if (!o.category.empty()) {
-        ChooseMode(*ctx, CollectMode::Category);
+    // The mode button and its input box, as the seller would set them; an empty input
+    // is left to the job start, which names what is missing.
+    const std::pair<CollectInput, const std::string*> inputs[] = {
+        {CollectInput::Title, &o.title},
+        {CollectInput::Author, &o.author},
+        {CollectInput::Publisher, &o.publisher},
+        {CollectInput::PromoAddress, &o.promo}};
+    ChooseMode(*ctx, o.mode);
+    for (const auto& [input, text] : inputs) panel.SetInput(input, Gbk(*text));
+    if (o.mode == CollectMode::Category) {
         for (const std::string& path : SplitCommas(Gbk(o.category))) {
             int node = FindCategory(*ctx, path);
             if (node == CategoryTree::kNoNode)
                 return Fail("找不到类目：" + path);
             panel.tree().SetChecked(node, true);
         }
-        chosen = true;
     }
-    if (!chosen)
-        return Fail("请选择采集方式");
 
     if (!ListSellerAccount(*ctx, o.account))
         return 1;
@@ -150,13 +139,19 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     auto o = std::make_shared<CollectOptions>();
     auto* cmd = app.add_subcommand("collect", "Collect books and publish them to the shop");
     auto* mode = cmd->add_option_group("mode", "What to collect (one of them)");
-    mode->add_option("--title", o->title, "Book title keyword (按图书名称)");
-    mode->add_option("--author", o->author, "Author keyword (按作者)");
-    mode->add_option("--publisher", o->publisher, "Publisher keyword (按出版社)");
-    mode->add_option("--category", o->category,
-                     "Categories by address or name, comma-separated; a lower one as TOP>NAME");
-    mode->add_option("--promo", o->promo, "Promotion page address (按活动地址采集)");
+    const std::pair<CLI::Option*, CollectMode> modes[] = {
+        {mode->add_option("--title", o->title, "Book title keyword (按图书名称)"), CollectMode::Title},
+        {mode->add_option("--author", o->author, "Author keyword (按作者)"), CollectMode::Author},
+        {mode->add_option("--publisher", o->publisher, "Publisher keyword (按出版社)"),
+         CollectMode::Publisher},
+        {mode->add_option("--category", o->category,
+                          "Categories by address or name, comma-separated; a lower one as TOP>NAME"),
+         CollectMode::Category},
+        {mode->add_option("--promo", o->promo, "Promotion page address (按活动地址采集)"),
+         CollectMode::Promo}};
     mode->require_option(1);
+    for (const auto& [option, value] : modes)
+        option->each([o, value = value](const std::string&) { o->mode = value; });
     cmd->add_option("--sort", o->sort, "Sort order by its label (销售由高到低 …)");
     cmd->add_option("--filter", o->filters, "List filters by caption (Vantrell自营, 只看有货 …)");
     cmd->add_option("--from", o->from, "First list page");

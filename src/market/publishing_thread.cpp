@@ -52,7 +52,11 @@ void Pace(AppContext& ctx, std::time_t started) {
 void PublishingThread(AppContext& ctx, PublishVariant variant) {
     for (;;) {
         try {
-            if (ctx.job().RunningListThreads == 0 && ctx.collected().Count() == 0)
+            // Nothing can come any more only when the crawl has ended and the detail
+            // stage has no row either: a short crawl ends before the first book is
+            // collected, and the books still to come must not be left unpublished.
+            if (ctx.job().RunningListThreads == 0 && ctx.toCollect().Count() == 0 &&
+                ctx.collected().Count() == 0)
                 return;
             if (ctx.panel().JobStopped())
                 return;
