@@ -123,13 +123,15 @@ int RunCollect(const CollectOptions& o) {
         }
     }
 
-    if (!ListSellerAccount(*ctx, o.account))
+    SellerLogin login;
+    if (!login.List(*ctx, o.account))
         return 1;
     if (!PressStart(*ctx))
         return failWithMessages();
     for (const auto& m : messages) std::cerr << U8(m) << std::endl;
     RunOptions run;
     run.reportPath = o.report;
+    run.login = &login;
     return RunJobToEnd(*ctx, run);
 }
 
@@ -140,12 +142,14 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     auto* cmd = app.add_subcommand("collect", "Collect books and publish them to the shop");
     auto* mode = cmd->add_option_group("mode", "What to collect (one of them)");
     const std::pair<CLI::Option*, CollectMode> modes[] = {
-        {mode->add_option("--title", o->title, "Book title keyword (按图书名称)"), CollectMode::Title},
+        {mode->add_option("--title", o->title, "Book title keyword (按图书名称)"),
+         CollectMode::Title},
         {mode->add_option("--author", o->author, "Author keyword (按作者)"), CollectMode::Author},
         {mode->add_option("--publisher", o->publisher, "Publisher keyword (按出版社)"),
          CollectMode::Publisher},
-        {mode->add_option("--category", o->category,
-                          "Categories by address or name, comma-separated; a lower one as TOP>NAME"),
+        {mode->add_option(
+             "--category", o->category,
+             "Categories by address or name, comma-separated; a lower one as TOP>NAME"),
          CollectMode::Category},
         {mode->add_option("--promo", o->promo, "Promotion page address (按活动地址采集)"),
          CollectMode::Promo}};

@@ -18,7 +18,8 @@ struct ImportOptions {
 
 int RunImport(const ImportOptions& o) {
     auto ctx = MakeContext(o.common);
-    if (!ListSellerAccount(*ctx, o.account))
+    SellerLogin login;
+    if (!login.List(*ctx, o.account))
         return 1;
     ResultsPanel results(*ctx);
     AppContext& c = *ctx;
@@ -26,6 +27,7 @@ int RunImport(const ImportOptions& o) {
         return Fail("无法读取编码文件：" + Gbk(o.file));
     RunOptions run;
     run.reportPath = o.report;
+    run.login = &login;
     run.importJob = true;
     return RunJobToEnd(*ctx, run);
 }

@@ -19,6 +19,7 @@ namespace vt::cli {
 namespace {
 
 std::atomic<bool> gInterrupted{false};
+constexpr int kMaxRenewals = 3;
 
 void OnInterrupt(int) {
     gInterrupted = true;
@@ -44,25 +45,28 @@ void AddAccountOptions(CLI::App& command, AccountOptions& options) {
                        "File holding a logged-in cookie string");
 }
 
-bool ListSellerAccount(AppContext& ctx, const AccountOptions& options) {
-    std::unique_ptr<CookieSource> source;
+bool SellerLogin::List(AppContext& ctx, const AccountOptions& options) {
     if (!options.cookieFile.empty()) {
-        source = std::make_unique<FileCookieSource>(Gbk(options.cookieFile));
+        source_ = std::make_unique<FileCookieSource>(Gbk(options.cookieFile));
     } else if (!options.nick.empty() || !options.passwordFile.empty()) {
         std::string password;
         if (options.nick.empty() || !ReadFirstLine(options.passwordFile, password)) {
             Fail("无法读取密码文件：" + Gbk(options.passwordFile));
             return false;
         }
-        source = std::make_unique<PasswordLogin>(ctx.hosts(), Gbk(options.nick), Gbk(password));
+        source_ = std::make_unique<PasswordLogin>(ctx.hosts(), Gbk(options.nick), Gbk(password));
     } else {
         return true;  // no account: the job start says what is missing
     }
-    if (ConfirmMultiLogin(ctx, *source) != MultiLoginOutcome::Added) {
+    if (ConfirmMultiLogin(ctx, *source_) != MultiLoginOutcome::Added) {
         Fail("登陆失败");
         return false;
     }
     return true;
+}
+
+bool SellerLogin::Renew(AppContext& ctx) {
+    return source_ && ConfirmSingleLogin(ctx, *source_);
 }
 
 int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
@@ -73,13 +77,22 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
     auto elapsed = [&start] {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
-    bool lapseShown = false;
+    int renewals = 0;
+    bool gaveUp = false;
     while (!gInterrupted && !ctx.panel().JobStopped() && !PipelineDrained(ctx, options.importJob)) {
         if (terminal)
             std::cerr << "\r" << ProgressLine(ReadFigures(ctx), elapsed()) << "   " << std::flush;
-        if (!ctx.session().LoginValid() && !lapseShown) {
+        if (!ctx.session().LoginValid() && options.login) {
+            // The workers idle until a login succeeds: a few attempts, then the job ends.
             std::cerr << (terminal ? "\n" : "") << U8("登陆失效，请重新登录") << std::endl;
-            lapseShown = true;
+            if (renewals++ == kMaxRenewals) {
+                gaveUp = true;
+                break;
+            }
+            if (options.login->Renew(ctx))
+                std::cerr << U8(ctx.session().Title()) << std::endl;
+            else
+                std::this_thread::sleep_for(std::chrono::seconds(2));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(options.pollMs));
     }
@@ -100,6 +113,8 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
             return Fail("报告写入失败：" + Gbk(options.reportPath));
         std::cout << "report: " << options.reportPath << std::endl;
     }
+    if (gaveUp)
+        return Fail("登陆失效，请重新登录", 3);
     return gInterrupted ? 130 : 0;
 }
 

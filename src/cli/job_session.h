@@ -4,9 +4,11 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
 
 #include "app/context.h"
+#include "market/cookie_sources.h"
 
 namespace vt::cli {
 
@@ -18,16 +20,28 @@ struct AccountOptions {
 
 void AddAccountOptions(CLI::App& command, AccountOptions& options);
 
-// Lists the seller's account as "多开登录" does (the cookie from the login form or from
-// the file). Without options nothing is listed, and the job start refuses as it does on
-// the desktop. False, with a message on standard error, when the login is not valid.
-bool ListSellerAccount(AppContext& ctx, const AccountOptions& options);
+// The seller's account for a headless job: listed as "多开登录" does, and logged in again
+// with the same name and password (or cookie file) when the login lapses mid-job, as a
+// seller at the desktop would.
+class SellerLogin {
+public:
+    // Without options nothing is listed, and the job start refuses as it does on the
+    // desktop. False, with a message on standard error, when the login is not valid.
+    bool List(AppContext& ctx, const AccountOptions& options);
+    // The login dialog's confirmation with a fresh cookie; true when it is valid again.
+    bool Renew(AppContext& ctx);
+
+private:
+    std::unique_ptr<CookieSource> source_;
+};
 
 struct RunOptions {
     std::string reportPath;  // UTF-8; empty: no report
     int pollMs = 200;
     // A codes import: no crawler ever ends it (its list-thread count stays up).
     bool importJob = false;
+    // Logs in again when the login lapses; null: the job waits, as the desktop does.
+    SellerLogin* login = nullptr;
 };
 
 // Waits until every to-collect row is processed, every collected book is published or
