@@ -5,6 +5,7 @@
 
 #include "app/bounded_lock.h"
 #include "app/context.h"
+#include "app/text.h"
 #include "detail/image_download.h"
 #include "market/publish_form.h"
 #include "market/session.h"
@@ -47,12 +48,25 @@ void Pace(AppContext& ctx, std::time_t started) {
     while (std::chrono::steady_clock::now() < until && !ctx.panel().JobStopped()) Idle();
 }
 
+// Nothing more can reach the collected list: no crawler runs and the detail stage has
+// finished every to-collect row. A short crawl ends long before its books are read, and
+// leaving on the still-empty collected list then would strand every book collected later.
+bool UpstreamDone(AppContext& ctx) {
+    CollectJob& job = ctx.job();
+    if (job.RunningListThreads != 0)
+        return false;
+    if (!LockWithin(job.WorkerCursorLock, kJobCursorWaitMs))
+        return false;
+    std::lock_guard<std::timed_mutex> held(job.WorkerCursorLock, std::adopt_lock);
+    return job.DetailBusy == 0 && job.DetailCursor >= ctx.toCollect().Count();
+}
+
 }  // namespace
 
 void PublishingThread(AppContext& ctx, PublishVariant variant) {
     for (;;) {
         try {
-            if (ctx.job().RunningListThreads == 0 && ctx.collected().Count() == 0)
+            if (ctx.collected().Count() == 0 && UpstreamDone(ctx))
                 return;
             if (ctx.panel().JobStopped())
                 return;
@@ -84,6 +98,14 @@ void StartPublishingThreads(AppContext& ctx, int count, bool importVariant) {
 }
 
 void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row) {
+    // A book listed twice (a promotion naming it twice, overlapping categories) passes
+    // the detail stage twice before its first copy is published: the shop would get it
+    // twice.
+    if (ctx.db().IsPublished(Trim(book.OuterCode))) {
+        ctx.collected().SetCell(row, kMarketStateCol, kAlreadyPublished);
+        ctx.collected().ReleaseRecord(row, &book);
+        return;
+    }
     const ImageTarget target = ImageFilePath(ctx, book);
     if (!target.refusal.empty()) {
         ctx.collected().SetCell(row, kImageStateCol, target.refusal);
