@@ -126,8 +126,18 @@ bool UploadBook(AppContext& ctx, O_BookInfo& book, int row) {
         ctx.collected().SetCell(row, kMarketStateCol, error);
         return false;
     }
-    const std::string cookie = NextPublishCookie(ctx);
-    if (PublishOne(ctx, item, row, cookie))
+    bool published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
+    // An attempt that found the login lapsed is no verdict on the book: it waits with its
+    // thread for the seller's new login and goes again, instead of being lost with its
+    // row stuck at "正在获取数据信息".
+    while (!published && !ctx.session().LoginValid() && !ctx.panel().JobStopped()) {
+        while (!ctx.panel().JobStopped() && WaitIfLoginLapsed(ctx)) {
+        }
+        if (ctx.panel().JobStopped())
+            break;
+        published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
+    }
+    if (published)
         ctx.collected().SetCell(row, kMarketStateCol, "上传成功");
     ctx.collected().ReleaseRecord(row, &book);
     Pace(ctx, started);
