@@ -17,6 +17,10 @@ struct CollectOptions {
     CommonOptions common;
     AccountOptions account;
     std::string title, author, publisher, category, promo;
+    // Which mode options were given: an empty text given is an empty input box, which the
+    // job start refuses in its own words ("图书名不能为空！"), not a missing mode.
+    CLI::Option *titleGiven = nullptr, *authorGiven = nullptr, *publisherGiven = nullptr,
+                *promoGiven = nullptr;
     std::string sort;
     std::vector<std::string> filters;
     std::string from, to;
@@ -105,17 +109,19 @@ int RunCollect(const CollectOptions& o) {
     }
 
     struct ModeInput {
+        const CLI::Option* given;
         const std::string& text;
         CollectMode mode;
         CollectInput input;
     };
-    const ModeInput modes[] = {{o.title, CollectMode::Title, CollectInput::Title},
-                               {o.author, CollectMode::Author, CollectInput::Author},
-                               {o.publisher, CollectMode::Publisher, CollectInput::Publisher},
-                               {o.promo, CollectMode::Promo, CollectInput::PromoAddress}};
+    const ModeInput modes[] = {
+        {o.titleGiven, o.title, CollectMode::Title, CollectInput::Title},
+        {o.authorGiven, o.author, CollectMode::Author, CollectInput::Author},
+        {o.publisherGiven, o.publisher, CollectMode::Publisher, CollectInput::Publisher},
+        {o.promoGiven, o.promo, CollectMode::Promo, CollectInput::PromoAddress}};
     bool chosen = false;
     for (const ModeInput& m : modes) {
-        if (m.text.empty())
+        if (m.given == nullptr || m.given->count() == 0)
             continue;
         ChooseMode(*ctx, m.mode);
         panel.SetInput(m.input, Gbk(m.text));
@@ -150,12 +156,14 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     auto o = std::make_shared<CollectOptions>();
     auto* cmd = app.add_subcommand("collect", "Collect books and publish them to the shop");
     auto* mode = cmd->add_option_group("mode", "What to collect (one of them)");
-    mode->add_option("--title", o->title, "Book title keyword (按图书名称)");
-    mode->add_option("--author", o->author, "Author keyword (按作者)");
-    mode->add_option("--publisher", o->publisher, "Publisher keyword (按出版社)");
+    o->titleGiven = mode->add_option("--title", o->title, "Book title keyword (按图书名称)");
+    o->authorGiven = mode->add_option("--author", o->author, "Author keyword (按作者)");
+    o->publisherGiven =
+        mode->add_option("--publisher", o->publisher, "Publisher keyword (按出版社)");
     mode->add_option("--category", o->category,
                      "Categories by address or name, comma-separated; a lower one as TOP>NAME");
-    mode->add_option("--promo", o->promo, "Promotion page address (按活动地址采集)");
+    o->promoGiven =
+        mode->add_option("--promo", o->promo, "Promotion page address (按活动地址采集)");
     mode->require_option(1);
     cmd->add_option("--sort", o->sort, "Sort order by its label (销售由高到低 …)");
     cmd->add_option("--filter", o->filters, "List filters by caption (Vantrell自营, 只看有货 …)");
