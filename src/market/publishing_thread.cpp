@@ -5,6 +5,7 @@
 
 #include "app/bounded_lock.h"
 #include "app/context.h"
+#include "app/text.h"
 #include "detail/image_download.h"
 #include "market/publish_form.h"
 #include "market/session.h"
@@ -47,16 +48,25 @@ void Pace(AppContext& ctx, std::time_t started) {
     while (std::chrono::steady_clock::now() < until && !ctx.panel().JobStopped()) Idle();
 }
 
+// Nothing more can reach the collected list: no crawler runs and the detail stage has
+// finished every to-collect row. A short crawl ends long before its books are read, and
+// leaving on the still-empty collected list then would strand every book collected later.
+bool UpstreamDone(AppContext& ctx) {
+    CollectJob& job = ctx.job();
+    if (job.RunningListThreads != 0)
+        return false;
+    if (!LockWithin(job.WorkerCursorLock, kJobCursorWaitMs))
+        return false;
+    std::lock_guard<std::timed_mutex> held(job.WorkerCursorLock, std::adopt_lock);
+    return job.DetailBusy == 0 && job.DetailCursor >= ctx.toCollect().Count();
+}
+
 }  // namespace
 
 void PublishingThread(AppContext& ctx, PublishVariant variant) {
     for (;;) {
         try {
-            // Nothing can come any more only when the crawl has ended and the detail
-            // stage has no row either: a short crawl ends before the first book is
-            // collected, and the books still to come must not be left unpublished.
-            if (ctx.job().RunningListThreads == 0 && ctx.toCollect().Count() == 0 &&
-                ctx.collected().Count() == 0)
+            if (ctx.collected().Count() == 0 && UpstreamDone(ctx))
                 return;
             if (ctx.panel().JobStopped())
                 return;
@@ -88,6 +98,14 @@ void StartPublishingThreads(AppContext& ctx, int count, bool importVariant) {
 }
 
 void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row) {
+    // A book listed twice (a promotion naming it twice, overlapping categories) passes
+    // the detail stage twice before its first copy is published: the shop would get it
+    // twice.
+    if (ctx.db().IsPublished(Trim(book.OuterCode))) {
+        ctx.collected().SetCell(row, kMarketStateCol, kAlreadyPublished);
+        ctx.collected().ReleaseRecord(row, &book);
+        return;
+    }
     const ImageTarget target = ImageFilePath(ctx, book);
     if (!target.refusal.empty()) {
         ctx.collected().SetCell(row, kImageStateCol, target.refusal);
@@ -108,8 +126,18 @@ bool UploadBook(AppContext& ctx, O_BookInfo& book, int row) {
         ctx.collected().SetCell(row, kMarketStateCol, error);
         return false;
     }
-    const std::string cookie = NextPublishCookie(ctx);
-    if (PublishOne(ctx, item, row, cookie))
+    bool published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
+    // An attempt that found the login lapsed is no verdict on the book: it waits with its
+    // thread for the seller's new login and goes again, instead of being lost with its
+    // row stuck at "正在获取数据信息".
+    while (!published && !ctx.session().LoginValid() && !ctx.panel().JobStopped()) {
+        while (!ctx.panel().JobStopped() && WaitIfLoginLapsed(ctx)) {
+        }
+        if (ctx.panel().JobStopped())
+            break;
+        published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
+    }
+    if (published)
         ctx.collected().SetCell(row, kMarketStateCol, "上传成功");
     ctx.collected().ReleaseRecord(row, &book);
     Pace(ctx, started);

@@ -10,6 +10,9 @@ namespace vt {
 class AppContext;
 struct O_BookInfo;
 
+// "淘宝状态" of a collected book that the account has published already.
+inline constexpr char kAlreadyPublished[] = "已上传过";
+
 enum class PublishVariant {
     Job,     // started by a collection job: 50 ms cursor wait
     Import,  // started by a codes import: 3000 ms cursor wait, count read again under it
