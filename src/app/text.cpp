@@ -20,16 +20,51 @@ std::size_t Utf8SequenceLength(unsigned char lead) {
     return 1;
 }
 
+enum Direction { kGbkToUtf8, kUtf8ToGbk, kGbkToUtf16, kUtf16ToGbk, kDirections };
+
+const char* const kCodes[kDirections][2] = {
+    {"UTF-8", "GBK"}, {"GBK", "UTF-8"}, {"UTF-16LE", "GBK"}, {"GBK", "UTF-16LE"}};
+
+// Each thread keeps its own converter per direction: opening one per call costs more than
+// most conversions, and a converter must not be shared between threads.
+struct Converters {
+    iconv_t cd[kDirections];
+    Converters() {
+        for (int d = 0; d < kDirections; ++d) cd[d] = iconv_open(kCodes[d][0], kCodes[d][1]);
+    }
+    ~Converters() {
+        for (iconv_t c : cd)
+            if (c != reinterpret_cast<iconv_t>(-1))
+                iconv_close(c);
+    }
+};
+
+// The converter modules are loaded once and stay loaded: these never close, so a thread
+// that ends never unloads a module another thread is using.
+const Converters& PinnedModules() {
+    static const Converters* pinned = new Converters();
+    return *pinned;
+}
+
+iconv_t ConverterFor(Direction d) {
+    PinnedModules();
+    thread_local Converters mine;
+    iconv_t cd = mine.cd[d];
+    if (cd != reinterpret_cast<iconv_t>(-1))
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    return cd;
+}
+
 // One conversion with iconv; inUnit is the input unit to skip over on a failure (0: a
 // UTF-8 character). a byte that cannot be converted is replaced by '?'
 // (in the target's own encoding) and conversion goes on after it.
 template <typename Out>
-Out Convert(const char* to, const char* from, const char* in, std::size_t inLen, std::size_t inUnit,
+Out Convert(Direction direction, const char* in, std::size_t inLen, std::size_t inUnit,
             const char* replacement, std::size_t replacementLen) {
     Out out;
     if (inLen == 0)
         return out;
-    iconv_t cd = iconv_open(to, from);
+    iconv_t cd = ConverterFor(direction);
     if (cd == reinterpret_cast<iconv_t>(-1))
         return out;
     std::string buffer;
@@ -55,7 +90,6 @@ Out Convert(const char* to, const char* from, const char* in, std::size_t inLen,
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(cd);
     using Unit = typename Out::value_type;
     out.resize(bytes.size() / sizeof(Unit));
     std::memcpy(out.data(), bytes.data(), out.size() * sizeof(Unit));
@@ -67,20 +101,20 @@ const char16_t kQuestion16 = u'?';
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
-    return Convert<std::string>("UTF-8", "GBK", gbk.data(), gbk.size(), 1, "?", 1);
+    return Convert<std::string>(kGbkToUtf8, gbk.data(), gbk.size(), 1, "?", 1);
 }
 
 std::string Utf8ToGbk(std::string_view utf8) {
-    return Convert<std::string>("GBK", "UTF-8", utf8.data(), utf8.size(), 0, "?", 1);
+    return Convert<std::string>(kUtf8ToGbk, utf8.data(), utf8.size(), 0, "?", 1);
 }
 
 std::u16string GbkToUtf16(std::string_view gbk) {
-    return Convert<std::u16string>("UTF-16LE", "GBK", gbk.data(), gbk.size(), 1,
+    return Convert<std::u16string>(kGbkToUtf16, gbk.data(), gbk.size(), 1,
                                    reinterpret_cast<const char*>(&kQuestion16), 2);
 }
 
 std::string Utf16ToGbk(std::u16string_view utf16) {
-    return Convert<std::string>("GBK", "UTF-16LE", reinterpret_cast<const char*>(utf16.data()),
+    return Convert<std::string>(kUtf16ToGbk, reinterpret_cast<const char*>(utf16.data()),
                                 utf16.size() * 2, 2, "?", 1);
 }
 
