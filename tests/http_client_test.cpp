@@ -27,13 +27,6 @@ extern char** environ;
 
 namespace {
 
-// Requests to the stand-ins never go through a proxy a developer may have set.
-const bool kNoProxy = [] {
-    setenv("no_proxy", "127.0.0.1", 1);
-    setenv("NO_PROXY", "127.0.0.1", 1);
-    return true;
-}();
-
 const char kCookie[] = "cookie2=1a2b; tracknick=book_seller; _tb_token_=e3f";
 
 // A stand-in that answers "answer:" + method + " " + target unless a page is set up.

@@ -12,31 +12,22 @@
 #include "market/publish_form.h"
 #include "sim/market_sim.h"
 #include "sim/pictures.h"
+#include "support/stand_in_hosts.h"
 #include "support/temp_app_dir.h"
 
 using vt::testing::TempAppDir;
 using vt::testing::WriteAll;
 
+using vt::testing::PointMarketAt;
+
 namespace vt {
 namespace {
-
-// Requests to the stand-ins never go through a proxy a developer may have set.
-const bool kNoProxy = [] {
-    setenv("no_proxy", "127.0.0.1", 1);
-    setenv("NO_PROXY", "127.0.0.1", 1);
-    return true;
-}();
-
-const HostRole kMarketRoles[] = {HostRole::MarketLogin,       HostRole::MarketUpload,
-                                 HostRole::MarketSell,        HostRole::MarketTrade,
-                                 HostRole::MarketAdvertising, HostRole::MarketMain,
-                                 HostRole::MarketImageCdn};
 
 class ImageUploadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(market_.Start("127.0.0.1", 0));
-        for (HostRole role : kMarketRoles) ctx_.hosts().Set(role, market_.origin());
+        PointMarketAt(ctx_.hosts(), market_.origin());
         cookie_ = market_.CookieFor("vantrell_demo");
         // The keys of a fresh publish page, as the publish attempt has them.
         const std::string page = MarketGetWithCookie(

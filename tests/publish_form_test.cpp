@@ -15,6 +15,7 @@
 #include "sim/market_pages.h"
 #include "sim/market_sim.h"
 #include "sim/pictures.h"
+#include "support/stand_in_hosts.h"
 #include "support/temp_app_dir.h"
 
 using vt::testing::ReadAll;
@@ -22,19 +23,10 @@ using vt::testing::TempAppDir;
 using vt::testing::U8;
 using vt::testing::WriteAll;
 
+using vt::testing::PointMarketAt;
+
 namespace vt {
 namespace {
-
-const bool kNoProxy = [] {
-    setenv("no_proxy", "127.0.0.1", 1);
-    setenv("NO_PROXY", "127.0.0.1", 1);
-    return true;
-}();
-
-const HostRole kMarketRoles[] = {HostRole::MarketLogin,       HostRole::MarketUpload,
-                                 HostRole::MarketSell,        HostRole::MarketTrade,
-                                 HostRole::MarketAdvertising, HostRole::MarketMain,
-                                 HostRole::MarketImageCdn};
 
 O_BookInfo SampleBook() {
     O_BookInfo b;
@@ -417,7 +409,7 @@ protected:
     void SetUp() override {
         PublishFormTest::SetUp();
         ASSERT_TRUE(market_.Start("127.0.0.1", 0));
-        for (HostRole role : kMarketRoles) ctx_.hosts().Set(role, market_.origin());
+        PointMarketAt(ctx_.hosts(), market_.origin());
         cookie_ = market_.CookieFor("vantrell_demo");
         ctx_.session().MarkLoginValid();
         ctx_.config().SetBookStoreCountP("10");
@@ -551,7 +543,7 @@ TEST_F(PublishOneTest, MissingKeysOrPictureAddressFailTheRowAndCount) {
         SCOPED_TRACE(U8(c.status));
         ScriptedMarket scripted(c.sellPage);
         ASSERT_TRUE(scripted.Start());
-        for (HostRole role : kMarketRoles) ctx_.hosts().Set(role, scripted.origin());
+        PointMarketAt(ctx_.hosts(), scripted.origin());
         ctx_.session().MarkLoginValid();
         PublishItem item = Item();
         EXPECT_FALSE(PublishOne(ctx_, item, row_, cookie_));

@@ -14,24 +14,16 @@
 #include "market/session.h"
 #include "sim/bookstore_sim.h"
 #include "sim/market_sim.h"
+#include "support/stand_in_hosts.h"
 #include "support/temp_app_dir.h"
 
 using vt::testing::TempAppDir;
 using vt::testing::U8;
 
+using vt::testing::PointMarketAt;
+
 namespace vt {
 namespace {
-
-const bool kNoProxy = [] {
-    setenv("no_proxy", "127.0.0.1", 1);
-    setenv("NO_PROXY", "127.0.0.1", 1);
-    return true;
-}();
-
-const HostRole kMarketRoles[] = {HostRole::MarketLogin,       HostRole::MarketUpload,
-                                 HostRole::MarketSell,        HostRole::MarketTrade,
-                                 HostRole::MarketAdvertising, HostRole::MarketMain,
-                                 HostRole::MarketImageCdn};
 
 // Polls until the condition holds or ten seconds have passed.
 bool WaitFor(const std::function<bool()>& condition) {
@@ -48,7 +40,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(market_.Start("127.0.0.1", 0));
         ASSERT_TRUE(store_.Start("127.0.0.1", 0));
-        for (HostRole role : kMarketRoles) ctx_.hosts().Set(role, market_.origin());
+        PointMarketAt(ctx_.hosts(), market_.origin());
         ctx_.session().AddAccount(market_.CookieFor("vantrell_demo"));
         ctx_.session().MarkLoginValid();
         ctx_.publishing().SetPublishPacingMs(0);

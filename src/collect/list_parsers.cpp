@@ -14,6 +14,21 @@
 namespace vt {
 namespace {
 
+// The cells a list page gives for one book; the running number is added by the append.
+ToCollectRow ListRow(const std::string& id, const std::string& title, const std::string& listPrice,
+                     const std::string& price, const std::string& author,
+                     const std::string& publisher, const std::string& date) {
+    ToCollectRow row{};
+    row[kMarkCol] = id;
+    row[kTitleCol] = title;
+    row[kListPriceCol] = listPrice;
+    row[kSellPriceCol] = price;
+    row[kAuthorCol] = author;
+    row[kPublisherCol] = publisher;
+    row[kDateCol] = date;
+    return row;
+}
+
 const char kNoProducts[] = "没有找到相关的商品";
 const char kTooManyFilters[] = "筛选条件太多了，没有找到相关商品";
 const char kSelfRun[] = "Vantrell自营";
@@ -175,15 +190,8 @@ bool CategoryItem(AppContext& ctx, const std::string& item) {
         CountPending(ctx);
         return false;
     }
-    ToCollectRow row{};
-    row[kMarkCol] = id;
-    row[kTitleCol] = title;
-    row[kListPriceCol] = listPrice;
-    row[kSellPriceCol] = price;
-    row[kAuthorCol] = author;
-    row[kPublisherCol] = publisher;
-    row[kDateCol] = date;
-    AppendListRow(ctx, std::move(row), kRowInsertWaitMs);
+    AppendListRow(ctx, ListRow(id, title, listPrice, price, author, publisher, date),
+                  kRowInsertWaitMs);
     return true;
 }
 
@@ -276,15 +284,8 @@ bool ParseSearchItem(AppContext& ctx, const std::string& item) {
         CountPending(ctx);
         return false;
     }
-    ToCollectRow row{};
-    row[kMarkCol] = id;
-    row[kTitleCol] = title;
-    row[kListPriceCol] = listPrice;
-    row[kSellPriceCol] = price;
-    row[kAuthorCol] = author;
-    row[kPublisherCol] = publisher;
-    row[kDateCol] = date;
-    AppendListRow(ctx, std::move(row), kSearchRowWaitMs);
+    AppendListRow(ctx, ListRow(id, title, listPrice, price, author, publisher, date),
+                  kSearchRowWaitMs);
     return true;
 }
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "app/hosts.h"
+#include "support/stand_in_hosts.h"
 
 namespace vt::testing {
 
@@ -16,14 +16,8 @@ LocalSites::LocalSites(sim::CatalogOptions catalog, StoreOverride override) : st
     store_.Start("127.0.0.1", 0);
     market_.Start("127.0.0.1", 0);
     ctx_ = std::make_unique<AppContext>(dir_.path());
-    Hosts& hosts = ctx_->hosts();
-    for (HostRole role : {HostRole::SourceSearch, HostRole::SourceCategory, HostRole::SourceProduct,
-                          HostRole::SourcePromo})
-        hosts.Set(role, store_.origin());
-    for (HostRole role : {HostRole::MarketLogin, HostRole::MarketUpload, HostRole::MarketSell,
-                          HostRole::MarketTrade, HostRole::MarketAdvertising, HostRole::MarketMain,
-                          HostRole::MarketImageCdn})
-        hosts.Set(role, market_.origin());
+    PointBookstoreAt(ctx_->hosts(), store_.origin());
+    PointMarketAt(ctx_->hosts(), market_.origin());
 }
 
 LocalSites::~LocalSites() {
