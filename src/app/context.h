@@ -1,6 +1,7 @@
-// The process-wide state of one run: settings, log, databases, work lists, counters,
-// and (as the stages arrive) the job, the session and the hosts. The front end makes
-// one and hands it to every worker; a test makes a fresh one in a temporary folder.
+// The process-wide state of one run: settings, log, databases, hosts, work lists and
+// counters, the collection panel and job, the marketplace session and the publishing
+// state. The front end makes one and hands it to every worker; a test makes a fresh one
+// in a temporary folder.
 #pragma once
 
 #include <atomic>

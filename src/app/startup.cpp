@@ -8,6 +8,9 @@
 namespace vt {
 
 void StartUp(AppContext& ctx) {
+    // Every module's message box goes to the one sink the front end sets.
+    ctx.db().SetMessageHandler([&ctx](const std::string& m) { ctx.ShowMessage(m); });
+    ctx.session().SetMessageHandler([&ctx](const std::string& m) { ctx.ShowMessage(m); });
     // The collection panel is created first and reads the template; then the settings
     // dialog loads the settings file and opens the filter database.
     LoadDescriptionTemplate(ctx);
