@@ -18,6 +18,13 @@ void SetStatus(AppContext& ctx, int row, const char* status) {
     ctx.toCollect().SetCell(row, kStatusCol, status);
 }
 
+// A dropped book keeps its row with the reason and is counted in its "过滤：" box.
+bool Drop(AppContext& ctx, int row, const char* status, CounterBox box) {
+    SetStatus(ctx, row, status);
+    CountFiltered(ctx, box);
+    return false;
+}
+
 // The fields both variants read from the page once the checks on the book's identity
 // have passed.
 void ReadPageTexts(const DetailPage& page, O_BookInfo& book, BookParams& params) {
@@ -42,9 +49,7 @@ bool ProcessBookFromRow(AppContext& ctx, int row) {
     auto book = std::make_unique<O_BookInfo>();
 
     if (id.empty()) {
-        SetStatus(ctx, row, "标志为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "标志为空", CounterBox::CollectedFiltered);
     }
     book->OuterCode = id;
     if (ctx.db().IsPublished(trimmedId)) {
@@ -58,14 +63,10 @@ bool ProcessBookFromRow(AppContext& ctx, int row) {
     }
     book->BookName = cells[kTitleCol];
     if (book->BookName.empty()) {
-        SetStatus(ctx, row, "书名为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "书名为空", CounterBox::CollectedFiltered);
     }
     if (cells[kSellPriceCol].empty()) {
-        SetStatus(ctx, row, "售价为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "售价为空", CounterBox::CollectedFiltered);
     }
     // The forbidden-word test leaves "过滤：" and the word as the status.
     if (CountIfForbidden(ctx, book->BookName, CounterBox::CollectedFiltered, row))
@@ -79,9 +80,7 @@ bool ProcessBookFromRow(AppContext& ctx, int row) {
     book->ISBN = ExtractIsbn(page);
     book->HeadTitle = ExtractHeadTitle(page);
     if (book->ISBN.empty()) {
-        SetStatus(ctx, row, "ISBN为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "ISBN为空", CounterBox::CollectedFiltered);
     }
     if (CountIfForbidden(ctx, book->ISBN, CounterBox::CollectedFiltered, row))
         return false;
@@ -94,15 +93,11 @@ bool ProcessBookFromRow(AppContext& ctx, int row) {
     ReadPageTexts(page, *book, params);
     BuildDescriptions(ctx, *book, params);
     if (book->Description.empty()) {
-        SetStatus(ctx, row, "内容为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "内容为空", CounterBox::CollectedFiltered);
     }
     book->RemoteImageUrl = Trim(ExtractMainImageUrl(page));
     if (book->RemoteImageUrl.empty()) {
-        SetStatus(ctx, row, "主图为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "主图为空", CounterBox::CollectedFiltered);
     }
     AddCollected(ctx, std::move(book));
     return true;
@@ -120,15 +115,11 @@ bool ProcessBookFromPage(AppContext& ctx, int row) {
     const std::string title = ExtractProductName(page);
     const std::string listPrice = ExtractMarketPrice(page);
     if (listPrice.empty()) {
-        SetStatus(ctx, row, "定价为空");
-        CountFiltered(ctx, CounterBox::PendingFiltered);
-        return false;
+        return Drop(ctx, row, "定价为空", CounterBox::PendingFiltered);
     }
     const std::string salePrice = ExtractSellPrice(page);
     if (salePrice.empty()) {
-        SetStatus(ctx, row, "售价为空");
-        CountFiltered(ctx, CounterBox::PendingFiltered);
-        return false;
+        return Drop(ctx, row, "售价为空", CounterBox::PendingFiltered);
     }
     const std::string author = ExtractAuthor(page);
     const std::string publisher = ExtractPressName(page);
@@ -136,33 +127,23 @@ bool ProcessBookFromPage(AppContext& ctx, int row) {
     const std::string& basisPrice =
         ctx.config().PriceRangeBasis() == kListPrice ? listPrice : salePrice;
     if (!PriceInRange(basisPrice, ctx.config().PriceRangeFrom(), ctx.config().PriceRangeTo())) {
-        SetStatus(ctx, row, "价格不在设置的价格区间");
-        CountFiltered(ctx, CounterBox::PendingFiltered);
-        return false;
+        return Drop(ctx, row, "价格不在设置的价格区间", CounterBox::PendingFiltered);
     }
 
     auto book = std::make_unique<O_BookInfo>();
     if (id.empty()) {
-        SetStatus(ctx, row, "标志为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "标志为空", CounterBox::CollectedFiltered);
     }
     book->OuterCode = id;
     if (ctx.config().CheckStock() && !CheckStock(ctx, id, row)) {
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        SetStatus(ctx, row, "无货");
-        return false;
+        return Drop(ctx, row, "无货", CounterBox::CollectedFiltered);
     }
     book->BookName = title;
     if (book->BookName.empty()) {
-        SetStatus(ctx, row, "书名为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "书名为空", CounterBox::CollectedFiltered);
     }
     if (IsForbiddenText(ctx, book->BookName, row)) {
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        SetStatus(ctx, row, "有违禁词");
-        return false;
+        return Drop(ctx, row, "有违禁词", CounterBox::CollectedFiltered);
     }
 
     book->MarketPrice = listPrice;
@@ -173,20 +154,14 @@ bool ProcessBookFromPage(AppContext& ctx, int row) {
     book->ISBN = ExtractIsbn(page);
     book->HeadTitle = ExtractHeadTitle(page);
     if (book->ISBN.empty()) {
-        SetStatus(ctx, row, "ISBN为空");
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        return false;
+        return Drop(ctx, row, "ISBN为空", CounterBox::CollectedFiltered);
     }
     if (IsForbiddenText(ctx, book->ISBN, row)) {
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        SetStatus(ctx, row, "有禁止销售的ISBN");
-        return false;
+        return Drop(ctx, row, "有禁止销售的ISBN", CounterBox::CollectedFiltered);
     }
     book->Author = author;
     if (IsForbiddenText(ctx, book->Author, row)) {
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        SetStatus(ctx, row, "作者在禁止销售列表内");
-        return false;
+        return Drop(ctx, row, "作者在禁止销售列表内", CounterBox::CollectedFiltered);
     }
 
     book->ProductId = id;
@@ -194,15 +169,11 @@ bool ProcessBookFromPage(AppContext& ctx, int row) {
     ReadPageTexts(page, *book, params);
     BuildDescriptions(ctx, *book, params);
     if (book->Description.empty()) {
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        SetStatus(ctx, row, "图书内容为空");
-        return false;
+        return Drop(ctx, row, "图书内容为空", CounterBox::CollectedFiltered);
     }
     book->RemoteImageUrl = ExtractMainImageUrl(page);
     if (book->RemoteImageUrl.empty()) {
-        CountFiltered(ctx, CounterBox::CollectedFiltered);
-        SetStatus(ctx, row, "主图为空");
-        return false;
+        return Drop(ctx, row, "主图为空", CounterBox::CollectedFiltered);
     }
     AddCollected(ctx, std::move(book));
     return true;

@@ -194,6 +194,20 @@ std::string MergeCookies(const std::string& cookie, const std::vector<std::strin
     return header;
 }
 
+// The result code of an exchange that was sent: a transport error (an unreachable host
+// among them) gives "dwError = N"; an answer gives its body when the status was 200.
+int ExchangeOutcome(CURL* h, CURLcode code, std::string& body, std::string& response) {
+    if (code != CURLE_OK) {
+        response = DwError(code);
+        return code == CURLE_OPERATION_TIMEDOUT ? kPostTimedOut : kPostFailed;
+    }
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (status == 200)
+        response = std::move(body);
+    return kPostDone;
+}
+
 // The login pages' exchange: libcurl's own cookie engine carries the cookies set along
 // the redirects, and the header callback sees every Set-Cookie for the merged result.
 int BrowserExchange(const std::string& url, const std::string* formBody, const std::string& cookie,
@@ -227,29 +241,9 @@ int BrowserExchange(const std::string& url, const std::string* formBody, const s
 
     CURLcode code = curl_easy_perform(h);
     cookies = MergeCookies(cookies, setCookies);
-    switch (code) {
-        case CURLE_OK:
-            break;
-        case CURLE_URL_MALFORMAT:
-        case CURLE_UNSUPPORTED_PROTOCOL:
-            return kPostBadUrl;
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-        case CURLE_COULDNT_CONNECT:
-            page = DwError(code);
-            return kPostNoConnection;
-        case CURLE_OPERATION_TIMEDOUT:
-            page = DwError(code);
-            return kPostTimedOut;
-        default:
-            page = DwError(code);
-            return kPostFailed;
-    }
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    if (status == 200)
-        page = std::move(body);
-    return kPostDone;
+    if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
+        return kPostBadUrl;
+    return ExchangeOutcome(h, code, body, page);
 }
 
 }  // namespace
@@ -346,22 +340,7 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
 
-    CURLcode code = curl_easy_perform(h);
-    switch (code) {
-        case CURLE_OK:
-            break;
-        case CURLE_OPERATION_TIMEDOUT:
-            response = DwError(code);
-            return kPostTimedOut;
-        default:
-            response = DwError(code);
-            return kPostFailed;
-    }
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    if (status == 200)
-        response = std::move(body);
-    return kPostDone;
+    return ExchangeOutcome(h, curl_easy_perform(h), body, response);
 }
 
 int MarketPostKeyword(const std::string& url, const std::string& keyword, std::string& response,
