@@ -3,6 +3,8 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc)
+# One compiler cache for every work tree beside this one.
+export CCACHE_BASEDIR ?= $(abspath $(CURDIR)/..)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
 .PHONY: all deps build test test-asan test-tsan demo clean format
@@ -36,7 +38,7 @@ test-tsan: deps
 # The whole system on the stand-ins, in one process: a title job over two list pages,
 # from the bookstore's search to the items in the stand-in shop.
 demo: build
-	./$(BUILD)/bin/vantrell-cli demo
+	./$(BUILD)/bin/vantrell-sim demo
 
 format:
 	find src sim tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -7,11 +7,11 @@
 #include <string>
 #include <thread>
 
-#include "app/context.h"
-#include "app/hosts.h"
-#include "collect/collect_job_start.h"
+#include "app/collect_job_start.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
 #include "collect/list_url.h"
-#include "market/http_client.h"
+#include "core/context.h"
 #include "sim/bookstore_sim.h"
 #include "sim/market_sim.h"
 

@@ -9,16 +9,16 @@
 #include <string>
 #include <thread>
 
-#include "app/context.h"
-#include "app/files.h"
+#include "app/job_progress.h"
+#include "app/panel_actions.h"
 #include "app/results_panel.h"
 #include "app/startup.h"
-#include "app/text.h"
-#include "collect/job_progress.h"
-#include "collect/panel_actions.h"
+#include "base/files.h"
+#include "base/text.h"
+#include "core/context.h"
 #include "detail/detail_thread.h"
 #include "market/cookie_sources.h"
-#include "market/session.h"
+#include "market/login_checks.h"
 #include "sim/bookstore_sim.h"
 #include "sim/market_sim.h"
 

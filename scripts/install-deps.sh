@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential g++ cmake ninja-build pkg-config clang-format
+    build-essential g++ cmake ninja-build pkg-config clang-format ccache
     libcurl4-openssl-dev libssl-dev
     libboost-regex-dev
     libsqlite3-dev

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vt::sim {
 namespace {

@@ -1,6 +1,7 @@
 // vantrell-sim: the bookstore site and the marketplace stand-ins as one process, for the
 // demo and the benchmarks. Prints the two origins and "ready", then serves until SIGINT
-// or SIGTERM.
+// or SIGTERM. "vantrell-sim demo" instead runs the whole system against its own
+// stand-ins in one process.
 #include <pthread.h>
 
 #include <CLI/CLI.hpp>
@@ -10,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "sim/bookstore_sim.h"
 #include "sim/catalog.h"
+#include "sim/demo_command.h"
 #include "sim/market_sim.h"
 
 int main(int argc, char** argv) {
@@ -44,7 +46,11 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(0.0, 1.0))
         ->capture_default_str();
     app.add_option("--account", accounts, "marketplace account NICK:PASSWORD (repeatable)");
+    vt::cli::Runner demo;
+    vt::cli::AddDemoCommand(app, demo);
     CLI11_PARSE(app, argc, argv);
+    if (demo)
+        return demo();
 
     vt::sim::MarketOptions market;
     market.seed = seed;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace vt::sim {
 namespace {

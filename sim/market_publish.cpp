@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "sim/market_categories.h"
 #include "sim/market_headers.h"
 #include "sim/market_sim.h"

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "sim/market_categories.h"
 #include "sim/market_headers.h"
 #include "sim/market_pages.h"

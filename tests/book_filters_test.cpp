@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;

@@ -14,7 +14,7 @@
 #include <memory>
 #include <set>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "sim/bookstore_pages.h"
 #include "sim/catalog.h"
 #include "support/raw_get.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "sim/market_categories.h"
 #include "support/market_stage.h"
 #include "support/temp_app_dir.h"

@@ -1,4 +1,4 @@
-#include "detail/clean_html.h"
+#include "base/clean_html.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "sim/bookstore_sim.h"
 #include "sim/html_escape.h"
 #include "support/product_pages.h"

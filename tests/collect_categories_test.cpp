@@ -2,9 +2,9 @@
 // list, and a node's children read once, against the stand-in bookstore on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include "app/files.h"
+#include "base/files.h"
 #include "collect/category_fetch.h"
-#include "collect/category_tree.h"
+#include "core/category_tree.h"
 #include "sim/catalog.h"
 #include "support/local_sites.h"
 

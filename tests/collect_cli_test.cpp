@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/hosts.h"
+#include "base/hosts.h"
 #include "sim/bookstore_pages.h"
 #include "sim/bookstore_sim.h"
 #include "support/child_process.h"

@@ -7,10 +7,10 @@
 #include <map>
 #include <thread>
 
-#include "app/context.h"
-#include "collect/collect_job_start.h"
+#include "app/collect_job_start.h"
 #include "collect/list_crawlers.h"
 #include "collect/list_url.h"
+#include "core/context.h"
 #include "sim/bookstore_pages.h"
 #include "support/local_sites.h"
 

@@ -6,10 +6,10 @@
 #include <mutex>
 #include <thread>
 
-#include "app/context.h"
 #include "collect/list_parsers.h"
+#include "core/context.h"
+#include "core/session.h"
 #include "detail/detail_thread.h"
-#include "market/session.h"
 #include "support/local_sites.h"
 #include "support/temp_app_dir.h"
 

@@ -2,11 +2,11 @@
 // command's checks and messages, stop.
 #include <gtest/gtest.h>
 
-#include "app/context.h"
+#include "app/collect_job_start.h"
+#include "app/panel_actions.h"
 #include "app/startup.h"
-#include "collect/collect_job_start.h"
-#include "collect/panel_actions.h"
-#include "market/encoders.h"
+#include "base/encoders.h"
+#include "core/context.h"
 #include "support/local_sites.h"
 
 using namespace vt;

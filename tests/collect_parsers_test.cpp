@@ -6,9 +6,9 @@
 #include <set>
 #include <thread>
 
-#include "app/context.h"
-#include "app/hosts.h"
+#include "base/hosts.h"
 #include "collect/list_parsers.h"
+#include "core/context.h"
 #include "detail/book_filters.h"
 #include "sim/bookstore_pages.h"
 #include "sim/catalog.h"

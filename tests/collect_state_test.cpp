@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "collect/category_tree.h"
-#include "collect/collection_panel.h"
 #include "collect/list_url.h"
+#include "core/category_tree.h"
+#include "core/collection_panel.h"
 
 using namespace vt;
 

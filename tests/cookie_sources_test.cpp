@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "app/context.h"
-#include "app/hosts.h"
+#include "base/hosts.h"
+#include "core/context.h"
+#include "market/login_checks.h"
 #include "sim/form_parsing.h"
 #include "sim/http_server.h"
 #include "support/market_stage.h"

@@ -1,4 +1,4 @@
-#include "app/databases.h"
+#include "core/databases.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/context.h"
-#include "app/split_list.h"
+#include "base/split_list.h"
+#include "core/context.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;

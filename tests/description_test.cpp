@@ -7,9 +7,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "app/book_types.h"
-#include "app/context.h"
-#include "app/text.h"
+#include "base/text.h"
+#include "core/book_types.h"
+#include "core/context.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;

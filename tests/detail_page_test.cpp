@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/hosts.h"
-#include "app/text.h"
+#include "base/hosts.h"
+#include "base/text.h"
+#include "core/context.h"
 #include "sim/bookstore_sim.h"
 #include "sim/html_escape.h"
 #include "support/product_pages.h"

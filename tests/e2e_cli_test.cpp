@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/book_types.h"
-#include "app/hosts.h"
+#include "base/hosts.h"
+#include "core/book_types.h"
 #include "sim/catalog.h"
 #include "support/child_process.h"
 #include "support/raw_get.h"
@@ -148,7 +148,7 @@ TEST_F(CliJobTest, ImportCodesPublishesTheImportedBook) {
 
 TEST(CliDemo, RunsTheWholeSystemAndShowsTheShop) {
     vt::testing::TempAppDir dir(false);
-    const auto run = RunProgram(BinPath("vantrell-cli"),
+    const auto run = RunProgram(BinPath("vantrell-sim"),
                                 {"demo", "--dir", dir.native() + "/demo", "--pacing-ms", "0"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::size_t at = run.out.find("the stand-in shop now holds ");

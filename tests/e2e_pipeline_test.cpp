@@ -10,14 +10,14 @@
 #include <set>
 #include <thread>
 
+#include "app/panel_actions.h"
 #include "app/results_panel.h"
-#include "app/text.h"
-#include "collect/panel_actions.h"
+#include "base/text.h"
 #include "detail/detail_thread.h"
 #include "detail/image_download.h"
 #include "market/cookie_sources.h"
+#include "market/login_checks.h"
 #include "market/price_rules.h"
-#include "market/session.h"
 #include "support/e2e_job.h"
 #include "support/raw_get.h"
 

@@ -1,4 +1,4 @@
-#include "market/encoders.h"
+#include "base/encoders.h"
 
 #include <gtest/gtest.h>
 

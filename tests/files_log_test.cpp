@@ -3,9 +3,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/files.h"
-#include "app/log.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;

@@ -1,4 +1,4 @@
-#include "app/hosts.h"
+#include "base/hosts.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;

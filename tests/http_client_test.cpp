@@ -1,4 +1,4 @@
-#include "market/http_client.h"
+#include "base/http_client.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/hosts.h"
+#include "base/hosts.h"
 #include "sim/http_server.h"
 #include "support/temp_app_dir.h"
 

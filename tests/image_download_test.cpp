@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/files.h"
+#include "base/files.h"
+#include "core/context.h"
 #include "sim/bookstore_sim.h"
 #include "sim/pictures.h"
 #include "support/temp_app_dir.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/text.h"
-#include "market/http_client.h"
+#include "base/http_client.h"
+#include "base/text.h"
+#include "core/context.h"
 #include "market/publish_form.h"
 #include "sim/market_sim.h"
 #include "sim/pictures.h"

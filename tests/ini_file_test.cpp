@@ -1,11 +1,11 @@
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;

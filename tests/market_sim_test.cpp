@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "support/market_client.h"
 #include "support/temp_app_dir.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/hosts.h"
+#include "base/hosts.h"
+#include "core/context.h"
 #include "sim/form_parsing.h"
 #include "sim/http_server.h"
 #include "support/market_stage.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/settings_store.h"
+#include "core/context.h"
+#include "core/settings_store.h"
 #include "support/market_stage.h"
 #include "support/temp_app_dir.h"
 

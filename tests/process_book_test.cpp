@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/context.h"
-#include "app/hosts.h"
+#include "base/hosts.h"
+#include "core/context.h"
 #include "detail/book_filters.h"
 #include "detail/collected_append.h"
 #include "detail/description.h"

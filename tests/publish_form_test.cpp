@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
-#include "app/text.h"
-#include "market/session.h"
+#include "base/text.h"
+#include "core/context.h"
+#include "core/session.h"
 #include "sim/market_pages.h"
 #include "sim/market_sim.h"
 #include "sim/pictures.h"

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/context.h"
-#include "market/session.h"
+#include "core/context.h"
+#include "core/session.h"
 #include "sim/bookstore_sim.h"
 #include "sim/market_sim.h"
 #include "support/stand_in_hosts.h"

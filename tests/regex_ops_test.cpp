@@ -1,4 +1,4 @@
-#include "detail/regex_ops.h"
+#include "base/regex_ops.h"
 
 #include <gtest/gtest.h>
 

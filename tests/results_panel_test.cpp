@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "support/temp_app_dir.h"
 
 using vt::testing::ReadAll;

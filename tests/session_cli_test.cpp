@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/hosts.h"
-#include "app/settings_store.h"
-#include "app/text.h"
-#include "market/session.h"
+#include "base/hosts.h"
+#include "base/text.h"
+#include "core/session.h"
+#include "core/settings_store.h"
 #include "support/child_process.h"
 #include "support/market_stage.h"
 

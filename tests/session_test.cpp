@@ -1,5 +1,3 @@
-#include "market/session.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,9 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/context.h"
-#include "app/text.h"
-#include "market/encoders.h"
+#include "base/encoders.h"
+#include "base/text.h"
+#include "core/context.h"
+#include "market/login_checks.h"
 #include "support/market_stage.h"
 
 using namespace vt;

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/context.h"
-#include "app/ini_file.h"
-#include "app/settings_store.h"
-#include "app/sys_config.h"
-#include "app/text.h"
+#include "base/ini_file.h"
+#include "base/text.h"
+#include "core/context.h"
+#include "core/settings_store.h"
+#include "core/sys_config.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;

@@ -3,8 +3,8 @@
 
 #include <csignal>
 
-#include "detail/regex_ops.h"
-#include "market/http_client.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
 #include "support/child_process.h"
 #include "support/market_client.h"
 

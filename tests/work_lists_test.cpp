@@ -1,4 +1,4 @@
-#include "app/work_lists.h"
+#include "core/work_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/result_counters.h"
+#include "core/result_counters.h"
 
 using namespace vt;
 

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <vector>
 
-#include "app/context.h"
-#include "app/files.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
+#include "core/context.h"
 #include "detail/book_filters.h"
 #include "market/publishing_thread.h"
 

@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "app/context.h"
-#include "app/settings_store.h"
+#include "core/context.h"
+#include "core/settings_store.h"
 #include "detail/description.h"
 #include "market/publishing_thread.h"
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/files.h"
 #include "app/startup.h"
-#include "app/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 namespace vt::cli {
 

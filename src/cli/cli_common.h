@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "app/context.h"
+#include "core/context.h"
 
 namespace vt::cli {
 

@@ -3,12 +3,12 @@
 // with "开始采集", and the command waits until the pipeline has drained.
 #include <iostream>
 
-#include "app/text.h"
+#include "app/panel_actions.h"
+#include "base/text.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/job_session.h"
 #include "collect/category_fetch.h"
-#include "collect/panel_actions.h"
 
 namespace vt::cli {
 namespace {

@@ -15,6 +15,5 @@ void AddLoginCommand(CLI::App& app, Runner& run);
 void AddPriceCommand(CLI::App& app, Runner& run);
 void AddCollectCommand(CLI::App& app, Runner& run);
 void AddImportCommand(CLI::App& app, Runner& run);
-void AddDemoCommand(CLI::App& app, Runner& run);
 
 }  // namespace vt::cli

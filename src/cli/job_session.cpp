@@ -8,12 +8,12 @@
 #include <iostream>
 #include <thread>
 
+#include "app/job_progress.h"
+#include "app/panel_actions.h"
 #include "cli/cli_common.h"
 #include "cli/job_report.h"
-#include "collect/job_progress.h"
-#include "collect/panel_actions.h"
 #include "market/cookie_sources.h"
-#include "market/session.h"
+#include "market/login_checks.h"
 
 namespace vt::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "market/cookie_sources.h"
 
 namespace vt::cli {

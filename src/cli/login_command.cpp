@@ -7,7 +7,7 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "market/cookie_sources.h"
-#include "market/session.h"
+#include "market/login_checks.h"
 
 namespace vt::cli {
 

@@ -14,7 +14,6 @@ int main(int argc, char** argv) {
     vt::cli::AddPriceCommand(app, run);
     vt::cli::AddCollectCommand(app, run);
     vt::cli::AddImportCommand(app, run);
-    vt::cli::AddDemoCommand(app, run);
     CLI11_PARSE(app, argc, argv);
     return run ? run() : 0;
 }

@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
+#include "base/http_client.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "collect/category_fetch.h"
 #include "collect/list_parsers.h"
 #include "detail/book_filters.h"
 #include "detail/detail_page.h"
-#include "market/http_client.h"
 
 namespace vt::cli {
 namespace {

@@ -1,11 +1,11 @@
 #include "collect/category_fetch.h"
 
-#include "app/context.h"
-#include "app/hosts.h"
-#include "app/log.h"
-#include "collect/category_tree.h"
-#include "detail/regex_ops.h"
-#include "market/http_client.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
+#include "base/log.h"
+#include "base/regex_ops.h"
+#include "core/category_tree.h"
+#include "core/context.h"
 
 namespace vt {
 namespace {

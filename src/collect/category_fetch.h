@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/book_types.h"
+#include "core/book_types.h"
 
 namespace vt {
 

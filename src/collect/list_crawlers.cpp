@@ -2,13 +2,13 @@
 
 #include <thread>
 
-#include "app/bounded_lock.h"
-#include "app/context.h"
-#include "app/hosts.h"
+#include "base/bounded_lock.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
 #include "collect/list_parsers.h"
 #include "collect/list_url.h"
+#include "core/context.h"
 #include "detail/book_filters.h"
-#include "market/http_client.h"
 
 namespace vt {
 namespace {

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/book_types.h"
+#include "core/book_types.h"
 
 namespace vt {
 

@@ -3,12 +3,12 @@
 #include <optional>
 #include <thread>
 
-#include "app/bounded_lock.h"
-#include "app/context.h"
-#include "app/text.h"
+#include "base/bounded_lock.h"
+#include "base/regex_ops.h"
+#include "base/text.h"
+#include "core/context.h"
 #include "detail/book_filters.h"
 #include "detail/detail_page.h"
-#include "detail/regex_ops.h"
 #include "market/on_sale_check.h"
 
 namespace vt {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/book_types.h"
+#include "core/book_types.h"
 
 namespace vt {
 

@@ -2,10 +2,10 @@
 
 #include <climits>
 
-#include "app/book_types.h"
-#include "app/context.h"
-#include "app/text.h"
-#include "detail/gbk_search.h"
+#include "base/gbk_search.h"
+#include "base/text.h"
+#include "core/book_types.h"
+#include "core/context.h"
 
 namespace vt {
 

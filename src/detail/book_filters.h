@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/result_counters.h"
-#include "detail/filter_words.h"
+#include "core/filter_words.h"
+#include "core/result_counters.h"
 
 namespace vt {
 

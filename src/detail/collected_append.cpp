@@ -4,8 +4,8 @@
 #include <string>
 #include <thread>
 
-#include "app/bounded_lock.h"
-#include "app/context.h"
+#include "base/bounded_lock.h"
+#include "core/context.h"
 
 namespace vt {
 

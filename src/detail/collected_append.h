@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "app/book_types.h"
+#include "core/book_types.h"
 
 namespace vt {
 

@@ -4,12 +4,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/book_types.h"
-#include "app/context.h"
-#include "app/files.h"
-#include "app/text.h"
-#include "detail/clean_html.h"
-#include "detail/gbk_search.h"
+#include "base/clean_html.h"
+#include "base/files.h"
+#include "base/gbk_search.h"
+#include "base/text.h"
+#include "core/book_types.h"
+#include "core/context.h"
 
 namespace vt {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "core/filter_words.h"
 #include "detail/detail_page.h"
-#include "detail/filter_words.h"
 
 namespace vt {
 

@@ -3,14 +3,14 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/book_types.h"
-#include "app/context.h"
-#include "app/hosts.h"
-#include "app/text.h"
-#include "detail/gbk_search.h"
-#include "detail/regex_ops.h"
-#include "market/encoders.h"
-#include "market/http_client.h"
+#include "base/encoders.h"
+#include "base/gbk_search.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
+#include "base/text.h"
+#include "core/book_types.h"
+#include "core/context.h"
 
 namespace vt {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <thread>
 
-#include "app/bounded_lock.h"
-#include "app/context.h"
+#include "base/bounded_lock.h"
+#include "core/context.h"
+#include "core/session.h"
 #include "detail/process_book.h"
-#include "market/session.h"
 
 namespace vt {
 

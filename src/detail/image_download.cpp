@@ -4,12 +4,12 @@
 
 #include <mutex>
 
-#include "app/bounded_lock.h"
-#include "app/context.h"
-#include "app/files.h"
-#include "app/text.h"
-#include "detail/regex_ops.h"
-#include "market/http_client.h"
+#include "base/bounded_lock.h"
+#include "base/files.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
+#include "base/text.h"
+#include "core/context.h"
 
 namespace vt {
 namespace {

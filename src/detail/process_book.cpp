@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "app/book_types.h"
-#include "app/context.h"
-#include "app/text.h"
+#include "base/text.h"
+#include "core/book_types.h"
+#include "core/context.h"
 #include "detail/book_filters.h"
 #include "detail/collected_append.h"
 #include "detail/description.h"

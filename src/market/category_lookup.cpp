@@ -3,13 +3,13 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/context.h"
-#include "app/files.h"
-#include "app/hosts.h"
-#include "app/settings_store.h"
-#include "app/text.h"
-#include "detail/regex_ops.h"
-#include "market/http_client.h"
+#include "base/files.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
+#include "base/text.h"
+#include "core/context.h"
+#include "core/settings_store.h"
 
 namespace vt {
 

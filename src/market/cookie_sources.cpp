@@ -3,12 +3,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/files.h"
-#include "app/hosts.h"
-#include "app/text.h"
-#include "detail/regex_ops.h"
-#include "market/encoders.h"
-#include "market/http_client.h"
+#include "base/encoders.h"
+#include "base/files.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
+#include "base/text.h"
 
 namespace vt {
 

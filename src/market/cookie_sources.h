@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "market/session.h"
+#include "core/session.h"
 
 namespace vt {
 

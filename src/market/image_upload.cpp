@@ -3,10 +3,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/files.h"
-#include "app/hosts.h"
-#include "market/encoders.h"
-#include "market/http_client.h"
+#include "base/encoders.h"
+#include "base/files.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
 #include "market/publish_form.h"
 
 namespace vt {

@@ -3,10 +3,10 @@
 #include <string_view>
 #include <utility>
 
-#include "app/context.h"
-#include "app/hosts.h"
-#include "detail/regex_ops.h"
-#include "market/http_client.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
+#include "core/context.h"
 
 namespace vt {
 

@@ -3,13 +3,13 @@
 #include <charconv>
 #include <cstdio>
 
-#include "app/context.h"
-#include "app/files.h"
-#include "app/hosts.h"
-#include "app/settings_store.h"
-#include "detail/regex_ops.h"
-#include "market/http_client.h"
-#include "market/session.h"
+#include "base/files.h"
+#include "base/hosts.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
+#include "core/context.h"
+#include "core/settings_store.h"
+#include "market/login_checks.h"
 
 namespace vt {
 

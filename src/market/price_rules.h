@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/book_types.h"
-#include "app/sys_config.h"
+#include "core/book_types.h"
+#include "core/sys_config.h"
 
 namespace vt {
 

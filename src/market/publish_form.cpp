@@ -4,15 +4,15 @@
 #include <ctime>
 #include <thread>
 
-#include "app/context.h"
-#include "app/text.h"
-#include "detail/regex_ops.h"
+#include "base/encoders.h"
+#include "base/http_client.h"
+#include "base/regex_ops.h"
+#include "base/text.h"
+#include "core/context.h"
+#include "core/session.h"
 #include "market/category_lookup.h"
-#include "market/encoders.h"
-#include "market/http_client.h"
 #include "market/image_upload.h"
 #include "market/price_rules.h"
-#include "market/session.h"
 
 namespace vt {
 namespace {

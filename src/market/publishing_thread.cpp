@@ -3,12 +3,12 @@
 #include <ctime>
 #include <thread>
 
-#include "app/bounded_lock.h"
-#include "app/context.h"
-#include "app/text.h"
+#include "base/bounded_lock.h"
+#include "base/text.h"
+#include "core/context.h"
+#include "core/session.h"
 #include "detail/image_download.h"
 #include "market/publish_form.h"
-#include "market/session.h"
 
 namespace vt {
 namespace {

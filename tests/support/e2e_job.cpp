@@ -5,12 +5,12 @@
 #include <mutex>
 #include <thread>
 
+#include "app/job_progress.h"
+#include "app/panel_actions.h"
 #include "app/startup.h"
-#include "app/text.h"
-#include "collect/job_progress.h"
-#include "collect/panel_actions.h"
+#include "base/text.h"
 #include "market/cookie_sources.h"
-#include "market/session.h"
+#include "market/login_checks.h"
 #include "sim/market_categories.h"
 
 namespace vt::testing {

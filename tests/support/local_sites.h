@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "sim/bookstore_sim.h"
 #include "sim/market_sim.h"
 #include "support/temp_app_dir.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "sim/market_sim.h"
 #include "support/temp_app_dir.h"
 

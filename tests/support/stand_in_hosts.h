@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/hosts.h"
+#include "base/hosts.h"
 
 namespace vt::testing {
 

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 

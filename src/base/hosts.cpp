@@ -1,0 +1,149 @@
+#include "base/hosts.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "base/files.h"
+#include "base/ini_file.h"
+#include "base/text.h"
+
+namespace vt {
+namespace {
+
+struct RoleInfo {
+    HostRole role;
+    std::string_view key;
+    std::string_view scheme;  // used for a bare host name
+    std::string_view defaultHost;
+};
+
+constexpr std::array<RoleInfo, kHostRoleCount> kRoles{{
+    {HostRole::SourceSearch, "SourceSearch", "http", "search.vantrell.com"},
+    {HostRole::SourceCategory, "SourceCategory", "http", "category.vantrell.com"},
+    {HostRole::SourceProduct, "SourceProduct", "http", "product.vantrell.com"},
+    {HostRole::SourcePromo, "SourcePromo", "http", "promo.vantrell.com"},
+    {HostRole::MarketLogin, "MarketLogin", "https", "login.taobao.com"},
+    {HostRole::MarketUpload, "MarketUpload", "https", "upload.taobao.com"},
+    {HostRole::MarketSell, "MarketSell", "https", "sell.taobao.com"},
+    {HostRole::MarketTrade, "MarketTrade", "https", "trade.taobao.com"},
+    {HostRole::MarketAdvertising, "MarketAdvertising", "https", "www.alimama.com"},
+    {HostRole::MarketMain, "MarketMain", "https", "www.taobao.com"},
+    {HostRole::MarketImageCdn, "MarketImageCdn", "https", "img.alicdn.com"},
+}};
+
+constexpr bool RolesInEnumOrder() {
+    for (std::size_t i = 0; i < kRoles.size(); ++i)
+        if (static_cast<std::size_t>(kRoles[i].role) != i)
+            return false;
+    return true;
+}
+static_assert(RolesInEnumOrder(), "kRoles is indexed by HostRole");
+
+const RoleInfo& Info(HostRole role) {
+    return kRoles[static_cast<std::size_t>(role)];
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::string_view HostKey(HostRole role) {
+    return Info(role).key;
+}
+
+Hosts::Hosts() {
+    SetDefaults(entries_);
+}
+
+void Hosts::SetDefaults(std::array<Entry, kHostRoleCount>& entries) {
+    for (const RoleInfo& info : kRoles)
+        entries[static_cast<std::size_t>(info.role)] = Entry{{}, std::string(info.defaultHost)};
+}
+
+bool Hosts::Parse(std::string_view value, Entry& out) {
+    std::string text = Trim(value);
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        text = Trim(std::string_view(text).substr(1, text.size() - 2));
+    Entry entry;
+    std::string_view rest = text;
+    std::size_t sep = rest.find("://");
+    if (sep != std::string_view::npos) {
+        for (char c : rest.substr(0, sep)) entry.scheme.push_back(AsciiLower(c));
+        if (entry.scheme != "http" && entry.scheme != "https")
+            return false;
+        rest.remove_prefix(sep + 3);
+    }
+    // Only the origin counts; a path after the host is not part of the setting.
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (rest.empty())
+        return false;
+    // The value goes onto request lines: no blanks, controls or non-ASCII bytes.
+    for (char c : rest) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F || c == '@')
+            return false;
+    }
+    entry.authority = std::string(rest);
+    out = std::move(entry);
+    return true;
+}
+
+bool Hosts::Load(const std::string& gbkPath) {
+    std::FILE* f = std::fopen(NativePath(gbkPath).c_str(), "rb");
+    if (!f)
+        return false;
+    std::fclose(f);
+
+    std::array<Entry, kHostRoleCount> entries;
+    SetDefaults(entries);
+    for (const RoleInfo& info : kRoles) {
+        std::string value = ReadProfileString(gbkPath, "HOSTS", info.key, "");
+        if (!value.empty())
+            Parse(value, entries[static_cast<std::size_t>(info.role)]);
+    }
+    std::unique_lock lock(mutex_);
+    entries_ = std::move(entries);
+    return true;
+}
+
+bool Hosts::Set(HostRole role, std::string_view value) {
+    Entry entry;
+    if (!Parse(value, entry))
+        return false;
+    std::unique_lock lock(mutex_);
+    entries_[static_cast<std::size_t>(role)] = std::move(entry);
+    return true;
+}
+
+std::string Hosts::Url(HostRole role, std::string_view pathAndQuery) const {
+    return Url(role, pathAndQuery, Info(role).scheme);
+}
+
+std::string Hosts::Url(HostRole role, std::string_view pathAndQuery,
+                       std::string_view schemeForBareHost) const {
+    std::string url;
+    {
+        std::shared_lock lock(mutex_);
+        const Entry& e = entries_[static_cast<std::size_t>(role)];
+        url = (e.scheme.empty() ? std::string(schemeForBareHost) : e.scheme) + "://" + e.authority;
+    }
+    if (pathAndQuery.empty() || pathAndQuery.front() != '/')
+        url += '/';
+    url += pathAndQuery;
+    return url;
+}
+
+std::string Hosts::Origin(HostRole role) const {
+    std::shared_lock lock(mutex_);
+    const Entry& e = entries_[static_cast<std::size_t>(role)];
+    return (e.scheme.empty() ? std::string(Info(role).scheme) : e.scheme) + "://" + e.authority;
+}
+
+std::string Hosts::Host(HostRole role) const {
+    std::shared_lock lock(mutex_);
+    return entries_[static_cast<std::size_t>(role)].authority;
+}
+
+}  // namespace vt

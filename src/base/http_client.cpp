@@ -1,0 +1,402 @@
+#include "base/http_client.h"
+
+#include <curl/curl.h>
+
+#include <mutex>
+
+#include "base/hosts.h"
+#include "base/text.h"
+
+namespace vt {
+namespace {
+
+// libcurl wants its global set-up once before the first handle; call_once makes that
+// safe when the first requests start on several threads together. It is never torn
+// down: worker threads are not joined and may still be in a call at exit.
+void EnsureCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The handle and header list of one call, freed on every way out.
+class Request {
+public:
+    Request() : handle_(curl_easy_init()) {}
+    ~Request() {
+        curl_slist_free_all(headers_);
+        if (handle_)
+            curl_easy_cleanup(handle_);
+    }
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+
+    CURL* handle() const { return handle_; }
+    void AddHeader(const std::string& line) {
+        headers_ = curl_slist_append(headers_, line.c_str());
+    }
+    curl_slist* headers() const { return headers_; }
+
+private:
+    CURL* handle_;
+    curl_slist* headers_ = nullptr;
+};
+
+size_t Append(char* data, size_t size, size_t count, void* target) {
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+// What every call shares: the address, only http and https (also after a redirect, so
+// a page cannot send us to a local file), redirects followed, HTTP/1.1 so the header
+// lines go out as written, time-outs, normal certificate and host name checks.
+// Proxies come from the environment as libcurl reads them.
+void Configure(Request& req, const std::string& url, const HttpOptions& options,
+               std::string& body) {
+    CURL* h = req.handle();
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // several threads; no alarm signals
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.caFile.empty())
+        curl_easy_setopt(h, CURLOPT_CAINFO, options.caFile.c_str());
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Append);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+}
+
+// A GET with these header lines; whatever body arrived, also after a failure.
+std::string Fetch(const std::string& url, const std::vector<std::string>& lines,
+                  const HttpOptions& options) {
+    EnsureCurl();
+    Request req;
+    if (!req.handle())
+        return {};
+    std::string body;
+    Configure(req, url, options, body);
+    for (const std::string& line : lines) req.AddHeader(line);
+    req.AddHeader("Accept:");  // libcurl's own "Accept: */*" stays off the wire
+    curl_easy_setopt(req.handle(), CURLOPT_HTTPHEADER, req.headers());
+    curl_easy_perform(req.handle());
+    return body;
+}
+
+std::string Clean(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (c != '\r' && c != '\n' && c != '\0')
+            out.push_back(c);
+    return out;
+}
+
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string HeaderName(const std::string& line) {
+    std::size_t colon = line.find(':');
+    std::string name = Trim(std::string_view(line).substr(0, colon));
+    for (char& c : name) c = AsciiLower(c);
+    return name;
+}
+
+// Each line of the marketplace's text, followed by "\r\n".
+std::string NormaliseLines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        std::size_t next = end == std::string::npos ? text.size() : end + 1;
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > pos && text[end - 1] == '\r')
+            --end;
+        out.append(text, pos, end - pos);
+        out += "\r\n";
+        pos = next;
+    }
+    return out;
+}
+
+std::string MarketFetch(const std::string& url, const std::string& cookie,
+                        const HttpOptions& options) {
+    if (url.empty())
+        return {};
+    std::vector<std::string> lines{std::string("User-Agent: ") + kAppAgent};
+    std::string clean = Clean(cookie);
+    if (!clean.empty())
+        lines.push_back("Cookie: " + clean);
+    return NormaliseLines(Fetch(url, lines, options));
+}
+
+std::string DwError(CURLcode code) {
+    return "dwError = " + std::to_string(static_cast<int>(code));
+}
+
+// Every Set-Cookie value of every answer in the exchange, redirects included.
+size_t CollectSetCookie(char* data, size_t size, size_t count, void* target) {
+    std::string_view line(data, size * count);
+    constexpr std::string_view kName = "set-cookie:";
+    if (line.size() > kName.size()) {
+        bool match = true;
+        for (std::size_t i = 0; i < kName.size() && match; ++i)
+            match = AsciiLower(line[i]) == kName[i];
+        if (match)
+            static_cast<std::vector<std::string>*>(target)->push_back(
+                Trim(line.substr(kName.size())));
+    }
+    return size * count;
+}
+
+using CookiePairs = std::vector<std::pair<std::string, std::string>>;
+
+void PutCookie(CookiePairs& pairs, std::string_view pair) {
+    std::size_t eq = pair.find('=');
+    std::string name = Trim(pair.substr(0, eq));
+    if (name.empty())
+        return;
+    std::string value = eq == std::string_view::npos ? std::string() : Trim(pair.substr(eq + 1));
+    for (auto it = pairs.begin(); it != pairs.end(); ++it) {
+        if (it->first != name)
+            continue;
+        if (value.empty())
+            pairs.erase(it);
+        else
+            it->second = std::move(value);
+        return;
+    }
+    if (!value.empty())
+        pairs.emplace_back(std::move(name), std::move(value));
+}
+
+// The Cookie header after the answers' Set-Cookie values: only each value's first
+// "name=value" counts; the attributes after it (Path, HttpOnly …) do not go back.
+std::string MergeCookies(const std::string& cookie, const std::vector<std::string>& setCookies) {
+    CookiePairs pairs;
+    std::string_view rest = cookie;
+    while (!rest.empty()) {
+        std::size_t semi = rest.find(';');
+        PutCookie(pairs, rest.substr(0, semi));
+        rest = semi == std::string_view::npos ? std::string_view() : rest.substr(semi + 1);
+    }
+    for (const std::string& set : setCookies)
+        PutCookie(pairs, std::string_view(set).substr(0, set.find(';')));
+    std::string header;
+    for (const auto& [name, value] : pairs)
+        header += (header.empty() ? "" : "; ") + name + "=" + value;
+    return header;
+}
+
+// The result code of an exchange that was sent: a transport error (an unreachable host
+// among them) gives "dwError = N"; an answer gives its body when the status was 200.
+int ExchangeOutcome(CURL* h, CURLcode code, std::string& body, std::string& response) {
+    if (code != CURLE_OK) {
+        response = DwError(code);
+        return code == CURLE_OPERATION_TIMEDOUT ? kPostTimedOut : kPostFailed;
+    }
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    if (status == 200)
+        response = std::move(body);
+    return kPostDone;
+}
+
+// The login pages' exchange: libcurl's own cookie engine carries the cookies set along
+// the redirects, and the header callback sees every Set-Cookie for the merged result.
+int BrowserExchange(const std::string& url, const std::string* formBody, const std::string& cookie,
+                    std::string& page, std::string& cookies, const HttpOptions& options) {
+    page.clear();
+    cookies = MergeCookies(Clean(cookie), {});
+    EnsureCurl();
+    Request req;
+    if (!req.handle())
+        return kPostCannotOpen;
+    std::string body;
+    Configure(req, url, options, body);
+    std::vector<std::string> setCookies;
+    CURL* h = req.handle();
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CollectSetCookie);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &setCookies);
+    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
+    if (!cookies.empty())
+        curl_easy_setopt(h, CURLOPT_COOKIE, cookies.c_str());
+    req.AddHeader("User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0");
+    req.AddHeader("Accept:\ttext/html, application/xhtml+xml, */*");
+    req.AddHeader("Accept-Language:\tzh-CN");
+    if (formBody) {
+        req.AddHeader("Content-Type: application/x-www-form-urlencoded");
+        req.AddHeader("Expect:");
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, formBody->data());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(formBody->size()));
+    }
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
+
+    CURLcode code = curl_easy_perform(h);
+    cookies = MergeCookies(cookies, setCookies);
+    if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
+        return kPostBadUrl;
+    return ExchangeOutcome(h, code, body, page);
+}
+
+}  // namespace
+
+HttpOptions HttpOptions::ForUpload() {
+    HttpOptions options;
+    options.totalTimeoutMs = 120000;
+    return options;
+}
+
+std::string HttpHelper::GetPage(const std::string& url, const HttpOptions& options) {
+    return Fetch(url, {std::string("User-Agent: ") + kSourceAgent}, options);
+}
+
+std::string MarketGet(const std::string& url, const std::string& cookie,
+                      const HttpOptions& options) {
+    return MarketFetch(url, cookie, options);
+}
+
+std::string MarketGetWithCookie(const std::string& url, const std::string& cookie,
+                                const HttpOptions& options) {
+    return MarketFetch(url, cookie, options);
+}
+
+std::string MarketGetUtf8(const std::string& url, const std::string& cookie,
+                          const HttpOptions& options) {
+    return Utf8ToGbk(MarketFetch(url, cookie, options));
+}
+
+int MarketPost(const MarketPostRequest& request, std::string& response,
+               const HttpOptions& options) {
+    response.clear();
+    EnsureCurl();
+
+    // Parse first, so that the two address faults have their own codes.
+    CURLU* parsed = curl_url();
+    if (!parsed)
+        return kPostCannotOpen;
+    bool parses = curl_url_set(parsed, CURLUPART_URL, request.url.c_str(),
+                               CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
+    std::string scheme;
+    char* part = nullptr;
+    if (parses && curl_url_get(parsed, CURLUPART_SCHEME, &part, 0) == CURLUE_OK) {
+        for (const char* p = part; *p; ++p) scheme.push_back(AsciiLower(*p));
+        curl_free(part);
+    }
+    curl_url_cleanup(parsed);
+    if (!parses)
+        return kPostBadUrl;
+    if (scheme != "http" && scheme != "https")
+        return kPostFailed;
+
+    Request req;
+    if (!req.handle())
+        return kPostNoConnection;
+    std::string body;
+    Configure(req, request.url, options, body);
+
+    std::vector<std::string> lines{
+        "User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0",
+        "Accept:\ttext/html, application/xhtml+xml, */*",
+        "Accept-Language:\tzh-CN",
+        "Accept-Charset: GBK",
+        "Keep-Alive: 115",
+        "DNT: 1",
+        "Connection:Keep-Alive",
+        "Referer:\t" + request.referer,
+        "Content-Type:\t" + request.contentType,
+    };
+    lines.insert(lines.end(), request.extraLines.begin(), request.extraLines.end());
+    if (!request.cookie.empty())
+        lines.push_back("Cookie: " + request.cookie);
+
+    // Add-if-new: a line whose header the request already carries is dropped, so the
+    // first of two same-named lines wins. libcurl writes Host and Content-Length itself.
+    std::vector<std::string> carried{"host", "content-length"};
+    for (const std::string& raw : lines) {
+        std::string line = Clean(raw);
+        std::string name = HeaderName(line);
+        if (line.find(':') == std::string::npos || name.empty())
+            continue;
+        bool known = false;
+        for (const std::string& c : carried) known = known || c == name;
+        if (known)
+            continue;
+        carried.push_back(name);
+        req.AddHeader(line);
+    }
+    req.AddHeader("Expect:");  // send the body at once, no 100-continue round trip
+
+    CURL* h = req.handle();
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
+    curl_easy_setopt(h, CURLOPT_POST, 1L);
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+
+    return ExchangeOutcome(h, curl_easy_perform(h), body, response);
+}
+
+int MarketPostKeyword(const std::string& url, const std::string& keyword, std::string& response,
+                      const std::string& token, const std::string& cookie, const Hosts& hosts,
+                      const HttpOptions& options) {
+    std::string body = "0=0&keyword=" + keyword;
+    MarketPostRequest request{
+        url,
+        hosts.Url(HostRole::MarketUpload,
+                  "/auction/sell.jhtml?spm=a313o.7775905.a1zvx.d48.5Bhm2H&mytmenu=wym&utkn=" +
+                      Trim(token)),
+        "application/x-www-form-urlencoded",
+        {"X-Requested-With: XMLHttpRequest"},
+        body,
+        cookie,
+    };
+    return MarketPost(request, response, options);
+}
+
+int MarketPostPublish(const std::string& body, std::string& response, const std::string& cookie,
+                      const Hosts& hosts, const HttpOptions& options) {
+    const std::string address = hosts.Url(HostRole::MarketUpload, "/auction/publish/publish.htm");
+    MarketPostRequest request{
+        address,
+        address,
+        std::string("multipart/form-data; boundary=") + kMultipartBoundary,
+        {},
+        std::string_view(body).substr(0, body.find('\0')),
+        cookie,
+    };
+    return MarketPost(request, response, options);
+}
+
+int MarketPostGoodsQuery(const std::string& body, std::string& response, const std::string& cookie,
+                         const Hosts& hosts, const HttpOptions& options) {
+    MarketPostRequest request{
+        hosts.Url(HostRole::MarketSell, "/auction/merchandise/auction_list.htm?type=11"),
+        hosts.Url(HostRole::MarketTrade,
+                  "/trade/itemlist/list_sold_items.htm?spm=a1z09.1.a1zvx.d28.LTAJ5R&mytmenu=ymbb"),
+        "application/x-www-form-urlencoded",
+        {"X-Requested-With: XMLHttpRequest"},
+        body,
+        cookie,
+    };
+    return MarketPost(request, response, options);
+}
+
+int GetCollectCookies(const std::string& url, const std::string& cookie, std::string& page,
+                      std::string& cookies, const HttpOptions& options) {
+    return BrowserExchange(url, nullptr, cookie, page, cookies, options);
+}
+
+int PostFormCollectCookies(const std::string& url, const std::string& body,
+                           const std::string& cookie, std::string& page, std::string& cookies,
+                           const HttpOptions& options) {
+    return BrowserExchange(url, &body, cookie, page, cookies, options);
+}
+
+}  // namespace vt

@@ -1,0 +1,79 @@
+// The crawl state of the one collection job that runs at a time, shared by every worker
+// of the job: list templates and entries, the page counter, the row counters and the
+// cursors of the detail and publishing stages, with the locks that guard them.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/book_types.h"
+
+namespace vt {
+
+// How long each lock may be waited for before the worker gives up its turn.
+inline constexpr int kCrawlerCursorWaitMs = 3000;
+inline constexpr int kDetailCursorWaitMs = 50;
+inline constexpr int kRowInsertWaitMs = 1000;
+inline constexpr int kImageLockWaitMs = 3000;
+
+// Lowers a busy count when the row it stands for is finished, however that ends.
+class BusyRelease {
+public:
+    explicit BusyRelease(std::atomic<int>& count) : count_(count) {}
+    ~BusyRelease() { --count_; }
+    BusyRelease(const BusyRelease&) = delete;
+    BusyRelease& operator=(const BusyRelease&) = delete;
+
+private:
+    std::atomic<int>& count_;
+};
+
+struct CollectJob {
+    // Guards NextPage, EntryIndex, DetailCursor and ProcessingCursor.
+    std::timed_mutex WorkerCursorLock;
+    // Taken while a row is appended to either list (RowCounter, RunningNumber, CollectedNumber).
+    std::timed_mutex RowInsertLock;
+    // Taken for each picture download and for the round-robin account choice.
+    std::timed_mutex ImageLock;
+
+    // Set by the job start before any worker runs, read-only afterwards.
+    std::string UrlTemplate;            // "{0}" (keyword) or "[pages]" (promotion) marks the page
+    std::vector<UrlAndFenlei> Entries;  // category jobs
+    std::string GoodsToken;             // the goods-list token of the on-sale check
+
+    // Under WorkerCursorLock.
+    int EntryIndex = 0;
+    int NextPage = 0;
+    int DetailCursor = 0;
+    int ProcessingCursor = 0;
+
+    std::atomic<int> RunningListThreads{0};
+    // Rows taken from a cursor and not finished yet, by the detail stage and by the
+    // publishing threads. Raised under WorkerCursorLock together with the cursor, so a
+    // reader holding the lock never sees a taken row that is neither busy nor done.
+    std::atomic<int> DetailBusy{0};
+    std::atomic<int> PublishBusy{0};
+
+    // Under RowInsertLock.
+    int RowCounter = 0;
+    long RunningNumber = 0;    // never reset: numbers keep rising from job to job
+    long CollectedNumber = 0;  // never reset
+
+    // The category text of the books being found now (names the picture folder).
+    std::string CurrentFenlei() const {
+        std::lock_guard<std::mutex> lock(fenleiMutex_);
+        return currentFenlei_;
+    }
+    void SetCurrentFenlei(std::string text) {
+        std::lock_guard<std::mutex> lock(fenleiMutex_);
+        currentFenlei_ = std::move(text);
+    }
+
+private:
+    mutable std::mutex fenleiMutex_;
+    std::string currentFenlei_;
+};
+
+}  // namespace vt

@@ -1,0 +1,36 @@
+#include "core/context.h"
+
+namespace vt {
+
+AppContext::AppContext(std::string appDir)
+    : appDir_(std::move(appDir)), log_(appDir_ + "/Log"), db_(DataBaseDir()) {
+    // A missing file leaves the real-world hosts in place.
+    hosts_.Load(DataDir() + "/Hosts.ini");
+}
+
+AppContext::~AppContext() {
+    panel_.PressStop();
+    workers_.JoinAll();
+}
+
+void AppContext::SetMessageSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard<std::mutex> lock(messageMutex_);
+    messageSink_ = std::move(sink);
+}
+
+void AppContext::ShowMessage(const std::string& text) {
+    std::function<void(const std::string&)> sink;
+    {
+        std::lock_guard<std::mutex> lock(messageMutex_);
+        sink = messageSink_;
+    }
+    if (sink)
+        sink(text);
+}
+
+void AppContext::PostFinishMessage() {
+    if (finishCount_.fetch_add(1) == 2)
+        counters_.SetCollectingLabel("类目分析完成");
+}
+
+}  // namespace vt

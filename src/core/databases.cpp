@@ -1,0 +1,261 @@
+#include "core/databases.h"
+
+#include <sqlite3.h>
+
+#include "base/encoders.h"
+#include "base/files.h"
+#include "base/split_list.h"
+#include "base/text.h"
+
+namespace vt {
+
+namespace {
+
+// A second connection to the same file (an old handle still in use after a reopen) may
+// hold the lock for a moment; wait for it instead of losing the statement.
+constexpr int kBusyWaitMs = 5000;
+
+constexpr const char* kPragma = "PRAGMA synchronous=OFF;";
+
+const std::vector<const char*> kFilterTables = {
+    "CREATE TABLE ForbidBooks(ID INTEGER PRIMARY KEY,BookName VARCHAR(50));",
+    "CREATE TABLE ForbidBiaoZhi(ID INTEGER PRIMARY KEY,BiaoZhi VARCHAR(50));",
+    "CREATE TABLE ForbidCBS(ID INTEGER PRIMARY KEY,CBS VARCHAR(50));",
+    "CREATE TABLE FilterBooks(ID INTEGER PRIMARY KEY,BookName VARCHAR(50));",
+};
+
+const std::vector<const char*> kProductTables = {
+    "CREATE TABLE ProductData(ID INTEGER PRIMARY KEY,VT VARCHAR(50),TB VARCHAR(30));",
+};
+
+struct ListStatements {
+    const char* del;
+    const char* insert;
+};
+
+ListStatements StatementsOf(ListTable table) {
+    switch (table) {
+        case ListTable::ForbidBiaoZhi:
+            return {"Delete from ForbidBiaoZhi", "INSERT INTO ForbidBiaoZhi (BiaoZhi) VALUES ('"};
+        case ListTable::ForbidCBS:
+            return {"Delete from ForbidCBS", "INSERT INTO ForbidCBS (CBS) VALUES ('"};
+        case ListTable::FilterBooks:
+            return {"Delete from FilterBooks", "INSERT INTO FilterBooks (BookName) VALUES ('"};
+        case ListTable::ForbidBooks:
+            return {"Delete from ForbidBooks", "INSERT INTO ForbidBooks (BookName) VALUES ('"};
+    }
+    return {"", ""};
+}
+
+// The body of an SQL string literal: an apostrophe is doubled, so a value can neither end
+// the literal nor start a statement of its own.
+std::string Literal(std::string_view gbk) {
+    std::string utf8 = GbkToUtf8(gbk);
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        out.push_back(c);
+        if (c == '\'')
+            out.push_back('\'');
+    }
+    return out;
+}
+
+// The product database's file name for a nick: the nick as UTF-8, letters and digits kept,
+// a space as "+", any other ASCII byte as "%XX", and a byte of 0x80 or above starting a
+// group of three bytes written as three "%XX" forms. Nothing of the nick can reach the
+// path as a separator or a dot.
+std::string EncodeNickForFileName(std::string_view nick) {
+    return UrlEncodeUtf8(std::string(nick));
+}
+
+}  // namespace
+
+// --- Database ---
+
+Database::Database(const std::string& utf8Path) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(utf8Path.c_str(), &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                             nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(db);
+        return;
+    }
+    sqlite3_busy_timeout(db, kBusyWaitMs);
+    db_ = db;
+}
+
+Database::~Database() {
+    if (db_)
+        sqlite3_close(db_);
+}
+
+bool Database::Exec(const std::string& sql) {
+    if (!db_)
+        return false;
+    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+int Database::CountRows(const std::string& select) {
+    if (!db_)
+        return 0;
+    char** table = nullptr;
+    int rows = 0;
+    int cols = 0;
+    int rc = sqlite3_get_table(db_, select.c_str(), &table, &rows, &cols, nullptr);
+    sqlite3_free_table(table);
+    return rc == SQLITE_OK ? rows : 0;
+}
+
+std::vector<std::string> Database::QueryColumn(const std::string& select) {
+    std::vector<std::string> values;
+    if (!db_)
+        return values;
+    char** table = nullptr;
+    int rows = 0;
+    int cols = 0;
+    if (sqlite3_get_table(db_, select.c_str(), &table, &rows, &cols, nullptr) == SQLITE_OK &&
+        cols > 0) {
+        // Row 0 holds the column names; each later row has cols cells.
+        for (int r = 1; r <= rows; ++r) {
+            const char* cell = table[r * cols];
+            values.emplace_back(cell ? cell : "");
+        }
+    }
+    sqlite3_free_table(table);
+    return values;
+}
+
+void Database::ExecAtomically(const std::vector<std::string>& statements) {
+    if (!db_)
+        return;
+    // The connection's own (recursive) mutex keeps the other threads' statements out;
+    // the transaction keeps other connections to the file from seeing half a rewrite.
+    sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+    sqlite3_mutex_enter(mutex);
+    bool inTransaction = Exec("BEGIN IMMEDIATE;");
+    for (const std::string& sql : statements) Exec(sql);
+    if (inTransaction && !Exec("COMMIT;"))
+        Exec("ROLLBACK;");
+    sqlite3_mutex_leave(mutex);
+}
+
+int CountRows(const std::shared_ptr<Database>& db, const std::string& select) {
+    return db ? db->CountRows(select) : 0;
+}
+
+// --- Databases ---
+
+Databases::Databases(std::string dataBaseDir) : dir_(std::move(dataBaseDir)) {}
+
+Databases::~Databases() = default;
+
+void Databases::SetMessageHandler(std::function<void(const std::string&)> onMessage) {
+    std::lock_guard lock(mutex_);
+    onMessage_ = std::move(onMessage);
+}
+
+void Databases::Report(const std::string& message) const {
+    std::function<void(const std::string&)> handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = onMessage_;
+    }
+    if (handler)
+        handler(message);
+}
+
+std::shared_ptr<Database> Databases::Open(const std::string& fileName,
+                                          const std::vector<const char*>& createStatements) {
+    auto db = std::make_shared<Database>(NativePath(dir_ + "/" + fileName));
+    db->Exec(kPragma);
+    if (!db->IsOpen()) {
+        Report("创建db库失败！");
+        return db;
+    }
+    for (const char* sql : createStatements)
+        db->Exec(sql);  // fails harmlessly when the table exists
+    return db;
+}
+
+bool Databases::OpenFilterDb() {
+    auto db = Open("Filter.db", kFilterTables);
+    std::lock_guard lock(mutex_);
+    filterDb_ = db;
+    return db->IsOpen();
+}
+
+bool Databases::OpenProductDb(const std::string& nick) {
+    auto db = Open(EncodeNickForFileName(nick) + ".db", kProductTables);
+    std::lock_guard lock(mutex_);
+    productDb_ = db;
+    return db->IsOpen();
+}
+
+std::shared_ptr<Database> Databases::FilterDb() const {
+    std::lock_guard lock(mutex_);
+    return filterDb_;
+}
+
+std::shared_ptr<Database> Databases::ProductDb() const {
+    std::lock_guard lock(mutex_);
+    return productDb_;
+}
+
+std::string Databases::QueryColumnList(const std::string& select) const {
+    auto db = FilterDb();
+    if (!db)
+        return {};
+    std::string list;
+    for (const std::string& value : db->QueryColumn(GbkToUtf8(select))) {
+        list += Utf8ToGbk(value);
+        list += ',';
+    }
+    return list;
+}
+
+bool Databases::IsForbiddenMark(std::string_view mark) const {
+    return CountRows(FilterDb(),
+                     "select * from ForbidBiaoZhi where BiaoZhi='" + Literal(Trim(mark)) + "'") > 0;
+}
+
+bool Databases::IsForbiddenPublisher(std::string_view publisher) const {
+    return CountRows(FilterDb(),
+                     "select * from ForbidCBS where CBS='" + Literal(Trim(publisher)) + "'") > 0;
+}
+
+bool Databases::IsPublished(std::string_view outerCode) const {
+    return CountRows(ProductDb(),
+                     "select * from ProductData where VT='" + Literal(Trim(outerCode)) + "'") > 0;
+}
+
+void Databases::RecordPublished(std::string_view outerCode, std::string_view tb) {
+    auto db = ProductDb();
+    if (!db)
+        return;
+    db->Exec("INSERT INTO ProductData (VT, TB) VALUES ('" + Literal(Trim(outerCode)) + "','" +
+             Literal(tb) + "')");
+}
+
+void Databases::ReplaceList(ListTable table, std::string_view text) {
+    auto db = FilterDb();
+    if (!db)
+        return;
+    ListStatements s = StatementsOf(table);
+    std::vector<std::string> statements{s.del};
+    for (const std::string& piece : SplitList(text, ','))
+        statements.push_back(s.insert + Literal(piece) + "')");
+    // A list thread looking a mark up during the save sees the old list or the new one,
+    // never the emptied table in between.
+    db->ExecAtomically(statements);
+}
+
+void Databases::AddForbiddenMark(std::string_view mark) {
+    auto db = FilterDb();
+    if (!db)
+        return;
+    db->Exec("INSERT INTO ForbidBiaoZhi (BiaoZhi) VALUES ('" + Literal(Trim(mark)) + "') ");
+}
+
+}  // namespace vt
