@@ -33,7 +33,7 @@ TEST(Text, TrimAndCutOnWholeCharacters) {
     EXPECT_EQ(GbkPrefix("ab", 5), "ab");
 }
 
-TEST(Files, WriteAddsOneZeroByteAndReadStopsAtIt) {
+TEST(Files, WriteAddsOneZeroByteAndReadDropsIt) {
     TempAppDir dir(false);
     Log log(dir.path() + "/Log");
     const std::string path = dir.path() + "/Data/File/前缀.txt";
@@ -41,8 +41,12 @@ TEST(Files, WriteAddsOneZeroByteAndReadStopsAtIt) {
     EXPECT_EQ(ReadAll(GbkToUtf8(path)), std::string("abc\0", 4));
     EXPECT_EQ(ReadTextFile(path, log), "abc");
 
+    // Text behind a zero byte in the middle is kept, as a new line, and the log says so.
     vt::testing::WriteAll(GbkToUtf8(path), std::string("ab\0cd", 5));
-    EXPECT_EQ(ReadTextFile(path, log), "ab");
+    EXPECT_EQ(ReadTextFile(path, log), "ab\r\ncd");
+    EXPECT_NE(
+        ReadAll(GbkToUtf8(log.FilePathFor(std::time(nullptr)))).find(path + "[文件中间有零字节"),
+        std::string::npos);
 }
 
 TEST(Files, MissingFileReadsEmptyAndIsLogged) {

@@ -20,8 +20,19 @@ std::string NativePath(std::string_view gbkPath);
 // Every byte of the file; nothing when it cannot be opened.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
-// The whole file up to its first zero byte. A file that cannot be opened reads as
-// empty text and leaves the log entry: the path followed by "[不存在]".
+// A text file as the seller may have edited it, in GBK: zero bytes in front and at the
+// end dropped, a zero byte between text read as a line end; a UTF-8 file (with or
+// without a byte-order mark) converted. Other bytes are taken as GBK, unchanged.
+struct TextFileContent {
+    std::string text;
+    bool interiorZero = false;  // a zero byte stood between text
+    bool wasUtf8 = false;
+};
+TextFileContent DecodeTextFile(std::string_view bytes);
+
+// The whole file, decoded as above. A file that cannot be opened reads as empty text and
+// leaves the log entry: the path followed by "[不存在]"; a zero byte between text is
+// logged too.
 std::string ReadTextFile(const std::string& path, Log& log);
 
 // Creates or truncates the file and writes the text followed by one zero byte.

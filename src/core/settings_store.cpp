@@ -51,10 +51,20 @@ std::string RadioToFile(int index) {
     return (index == 0 || index == 1) ? std::to_string(index) : std::string("-1");
 }
 
-// The mapping file is read raw: unlike the text lists it has no terminating zero byte
-// and a missing file is not worth a log entry (the list simply starts empty).
+// A missing mapping file is not worth a log entry (the list simply starts empty).
 std::string ReadMappingFile(const std::string& path) {
-    return ReadFileBytes(path).value_or(std::string());
+    return DecodeTextFile(ReadFileBytes(path).value_or(std::string())).text;
+}
+
+// The line end an editor puts after the last word would otherwise become part of that
+// word, which then matches no title.
+bool IsWordList(void (SysConfig::*set)(std::string)) {
+    return set == &SysConfig::SetForbiddenWordsText || set == &SysConfig::SetForbiddenBooksText;
+}
+
+std::string WithoutFinalLineEnds(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
 }
 
 bool IsDigit(char c) {
@@ -183,7 +193,8 @@ void LoadSettingKeys(SysConfig& config, const std::string& path) {
 void LoadSettings(SysConfig& config, const AppContext& paths, Log& log) {
     // The files in the order the pages that show them are created.
     auto loadText = [&](void (SysConfig::*set)(std::string)) {
-        (config.*set)(ReadTextFile(paths.DataFilePath(TextListFor(set).file), log));
+        std::string text = ReadTextFile(paths.DataFilePath(TextListFor(set).file), log);
+        (config.*set)(IsWordList(set) ? WithoutFinalLineEnds(std::move(text)) : std::move(text));
     };
     loadText(&SysConfig::SetDefaultContentText);
     config.SetCategoryMappings(
