@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,8 +53,11 @@ std::string WithZero(const std::string& text) {
 void FillEverything(SysConfig& c, bool flip) {
     int i = 0;
 #define VT_SET_B(name) c.Set##name(((i++ % 2) == 0) != flip);
-#define VT_SET_T(name) \
-    c.Set##name("值" + std::string(#name) + (flip ? " 乙" : " 甲") + std::to_string(i++));
+// A numeric key gets a number in every key's range (1 to 8), others a text.
+#define VT_SET_T(name)                                         \
+    c.Set##name(IsNumericSetting(#name)                        \
+                    ? std::to_string(i++ % 4 + (flip ? 5 : 1)) \
+                    : "值" + std::string(#name) + (flip ? " 乙" : " 甲") + std::to_string(i++));
 #define VT_SET_R(name) c.Set##name(((i++ % 2) == 0) != flip ? 1 : 0);
     VT_SYSCONFIG_KEYS(VT_SET_B, VT_SET_T, VT_SET_R)
 #undef VT_SET_B
@@ -96,9 +100,23 @@ TEST(SettingsStore, FreshInstallWithoutSectionShowsTheDefaults) {
     Install install(false);
     install.Put(install.context.SettingsPath(), "[Other]\r\nDirectSentP=true\r\n");
     SysConfig c;
-    LoadSettings(c, install.context, install.context.log());
+    const std::vector<SettingProblem> problems =
+        LoadSettings(c, install.context, install.context.log());
+    // Text boxes show "d", but a number that is missing would price every item at 0.00:
+    // the numeric keys take the shipped file's values, and each is reported.
+    const std::map<std::string, std::string> numeric = {
+        {"StartPageFrom", "1"},   {"CaiJiYeShu", "10"},     {"TitleLengthP", "60"},
+        {"BookStoreCountP", "5"}, {"PriceDazheP", "10"},    {"JiaJian", "0"},
+        {"ShouJiaDiYu", "5"},     {"EditShouJiMoRen", "5"}, {"EditShouJiaDiYu", "0"},
+        {"ShouJiaMoRenZhe", "8"}};
+    EXPECT_EQ(problems.size(), numeric.size());
+    for (const SettingProblem& p : problems) {
+        EXPECT_EQ(p.value, "d") << p.key;
+        EXPECT_EQ(numeric.at(p.key), p.fallback) << p.key;
+    }
 #define VT_CHECK_B(name) EXPECT_FALSE(c.name()) << #name;
-#define VT_CHECK_T(name) EXPECT_EQ(c.name(), "d") << #name;
+#define VT_CHECK_T(name) \
+    EXPECT_EQ(c.name(), numeric.count(#name) ? numeric.at(#name) : "d") << #name;
 #define VT_CHECK_R(name) EXPECT_EQ(c.name(), 0) << #name;
     VT_SYSCONFIG_KEYS(VT_CHECK_B, VT_CHECK_T, VT_CHECK_R)
 #undef VT_CHECK_B
@@ -532,3 +550,80 @@ TEST(ShippedData, DataFilesLoadAsTheSettingsPagesNeedThem) {
           "[baozhuang]",      "[kaiben]",        "[QianZhui]", "[HouZhui]", "[bianma]"})
         EXPECT_NE(tmpl.find(placeholder), std::string::npos) << placeholder;
 }
+
+namespace {
+
+TEST(SettingChecks, NumbersOutsideTheirRangeFallBackToTheDefaultAndAreReported) {
+    struct Case {
+        const char* key;
+        std::string value;
+        std::string loaded;  // what the record holds afterwards
+    };
+    const std::vector<Case> cases = {
+        {"PriceDazheP", "8.5", "8.5"},
+        {"PriceDazheP", " 9 ", " 9 "},  // blanks around a number are the consumer's affair
+        {"PriceDazheP", "150", "10"},   // a "discount" above the full price
+        {"PriceDazheP", "0", "10"},
+        {"PriceDazheP", "-2", "10"},
+        {"PriceDazheP", "1e30", "10"},
+        {"PriceDazheP", "8.5.1", "10"},
+        {"JiaJian", "2.5", "2.5"},
+        {"JiaJian", "-3", "0"},
+        {"JiaJian", "99999997781963083612160", "0"},
+        {"ShouJiaDiYu", "", "5"},
+        {"EditShouJiMoRen", "0", "5"},
+        {"ShouJiaMoRenZhe", "11", "8"},
+        {"EditShouJiaDiYu", "0", "0"},
+        {"StartPageFrom", "3", "3"},
+        {"StartPageFrom", "2.5", "1"},
+        {"CaiJiYeShu", "100000", "10"},
+        {"CaiJiYeShu", "abc", "10"},
+        {"TitleLengthP", "60", "60"},
+        {"BookStoreCountP", "0", "0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+        Install install(true);
+        WriteProfileString(install.context.SettingsPath(), kSettingsSection, c.key, c.value);
+        SysConfig loaded;
+        const std::vector<SettingProblem> problems =
+            LoadSettings(loaded, install.context, install.context.log());
+        std::string got;
+#define VT_FIND(name)                \
+    if (#name == std::string(c.key)) \
+        got = loaded.name();
+#define VT_IGNORE(name)
+        VT_SYSCONFIG_KEYS(VT_IGNORE, VT_FIND, VT_IGNORE)
+#undef VT_FIND
+#undef VT_IGNORE
+        EXPECT_EQ(got, c.loaded);
+        const bool refused = c.loaded != c.value;
+        ASSERT_EQ(problems.size(), refused ? 1u : 0u);
+        if (refused) {
+            EXPECT_EQ(problems[0], (SettingProblem{c.key, c.value, c.loaded}));
+            const std::string log =
+                install.Bytes(install.context.log().FilePathFor(std::time(nullptr)));
+            EXPECT_NE(log.find("设置项 " + std::string(c.key) + " 的值"), std::string::npos)
+                << U8(log);
+        }
+    }
+}
+
+TEST(SettingChecks, AnEmptyOrBinarySettingsFileStillPricesSoundly) {
+    for (const std::string& bytes :
+         {std::string(), std::string("\x00\xFF\x01[SYSCONFIG\x00PriceDazheP=\xFF\xFE", 28)}) {
+        Install install(true);
+        install.Put(install.context.SettingsPath(), bytes);
+        SysConfig c;
+        const std::vector<SettingProblem> problems =
+            LoadSettings(c, install.context, install.context.log());
+        EXPECT_EQ(problems.size(), 10u);
+        EXPECT_EQ(c.PriceDazheP(), "10");
+        EXPECT_EQ(c.ShouJiaDiYu(), "5");
+        EXPECT_EQ(c.CaiJiYeShu(), "10");
+        for (const SettingProblem& p : problems)
+            EXPECT_EQ(DescribeSettingProblem(p).find('\0'), std::string::npos);
+    }
+}
+
+}  // namespace

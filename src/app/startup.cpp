@@ -7,19 +7,20 @@
 
 namespace vt {
 
-void StartUp(AppContext& ctx) {
+std::vector<SettingProblem> StartUp(AppContext& ctx) {
     // Every module's message box goes to the one sink the front end sets.
     ctx.db().SetMessageHandler([&ctx](const std::string& m) { ctx.ShowMessage(m); });
     ctx.session().SetMessageHandler([&ctx](const std::string& m) { ctx.ShowMessage(m); });
     // The collection panel is created first and reads the template; then the settings
     // dialog loads the settings file and opens the filter database.
     LoadDescriptionTemplate(ctx);
-    LoadSettings(ctx);
+    std::vector<SettingProblem> problems = LoadSettings(ctx);
     ctx.db().OpenFilterDb();
     // A collection job starts its publishing threads through this.
     ctx.stages().startPublishers = [&ctx](int count, bool importVariant) {
         StartPublishingThreads(ctx, count, importVariant);
     };
+    return problems;
 }
 
 }  // namespace vt

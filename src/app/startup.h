@@ -3,10 +3,16 @@
 // the description template is read, in the order the panels do it when they are created.
 #pragma once
 
+#include <vector>
+
+#include "core/setting_checks.h"
+
 namespace vt {
 
 class AppContext;
 
-void StartUp(AppContext& ctx);
+// Returns the settings values that were refused and replaced by their defaults (already
+// logged); the front end tells the seller about them.
+std::vector<SettingProblem> StartUp(AppContext& ctx);
 
 }  // namespace vt

@@ -190,7 +190,7 @@ void LoadSettingKeys(SysConfig& config, const std::string& path) {
 #undef VT_SKIP
 }
 
-void LoadSettings(SysConfig& config, const AppContext& paths, Log& log) {
+std::vector<SettingProblem> LoadSettings(SysConfig& config, const AppContext& paths, Log& log) {
     // The files in the order the pages that show them are created.
     auto loadText = [&](void (SysConfig::*set)(std::string)) {
         std::string text = ReadTextFile(paths.DataFilePath(TextListFor(set).file), log);
@@ -206,10 +206,13 @@ void LoadSettings(SysConfig& config, const AppContext& paths, Log& log) {
     loadText(&SysConfig::SetForbiddenBooksText);
 
     LoadSettingKeys(config, paths.SettingsPath());
+    std::vector<SettingProblem> problems = CheckNumericSettings(config);
+    for (const SettingProblem& p : problems) log.WriteLog(DescribeSettingProblem(p));
+    return problems;
 }
 
-void LoadSettings(AppContext& context) {
-    LoadSettings(context.config(), context, context.log());
+std::vector<SettingProblem> LoadSettings(AppContext& context) {
+    return LoadSettings(context.config(), context, context.log());
 }
 
 SaveResult SaveSettings(const SysConfig& config, const AppContext& paths) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/setting_checks.h"
 #include "core/sys_config.h"
 
 namespace vt {
@@ -26,8 +27,10 @@ struct SaveResult {
 // data files of the pages (default content, category mapping, regions, prefix, suffix,
 // filter keywords, forbidden books), then the keys of the settings file. Missing files
 // read as empty; each missing file but the mapping leaves a "[不存在]" log entry.
-void LoadSettings(SysConfig& config, const AppContext& paths, Log& log);
-void LoadSettings(AppContext& context);
+// Then the numeric keys are checked: each refused value is replaced by its default,
+// logged, and returned for the front end to show.
+std::vector<SettingProblem> LoadSettings(SysConfig& config, const AppContext& paths, Log& log);
+std::vector<SettingProblem> LoadSettings(AppContext& context);
 
 // "保存": the category mapping file, every key of Data/Setting.ini (check boxes, radio
 // groups, texts), the five text lists and the region list, in that order.
