@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 export CCACHE_BASEDIR ?= $(abspath $(CURDIR)/..)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build test test-asan test-tsan demo clean format
+.PHONY: all deps build test test-asan test-tsan demo run screenshots clean format
 
 all: build
 
@@ -24,7 +24,8 @@ test: build
 	cd $(BUILD) && ctest $(CTEST_ARGS)
 
 # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer (no desktop: the
-# window layer has no logic to check).
+# window layer has no logic to check, and Qt's own libraries are not built with the
+# sanitizers, so their reports would be about Qt).
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVT_BUILD_DESKTOP=OFF -DVT_SANITIZE=address,undefined
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -39,6 +40,15 @@ test-tsan: deps
 # from the bookstore's search to the items in the stand-in shop.
 demo: build
 	./$(BUILD)/bin/vantrell-sim demo
+
+# The desktop window on the stand-ins (free local ports); they stop when the window closes.
+run: build
+	bash scripts/run-desktop.sh $(BUILD)
+
+# A PNG of the main window on each tab and of the collection panel in each mode, in
+# $(BUILD)/screenshots/.
+screenshots: build
+	cd $(BUILD) && ctest -L screenshots --output-on-failure
 
 format:
 	find src sim tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

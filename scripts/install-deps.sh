@@ -14,6 +14,7 @@ packages=(
     libcli11-dev
     nlohmann-json3-dev
     xvfb xauth
+    fonts-wqy-microhei
 )
 
 missing=()
