@@ -68,7 +68,7 @@ public:
     }
 
 private:
-    std::optional<Regex> re_;
+    std::optional<boost::regex> re_;
 };
 
 struct ListPatterns {

@@ -16,9 +16,9 @@ namespace vt {
 namespace {
 
 // The first non-empty result of the patterns, tried in order.
-std::string FirstOf(const std::string& text, std::initializer_list<const Pattern*> patterns) {
-    for (const Pattern* pattern : patterns) {
-        std::string value = RegexFirst(text, *pattern);
+std::string FirstOf(const std::string& text, std::initializer_list<const char*> patterns) {
+    for (const char* pattern : patterns) {
+        std::string value = RegexFirst(text, pattern);
         if (!value.empty())
             return value;
     }
@@ -26,8 +26,6 @@ std::string FirstOf(const std::string& text, std::initializer_list<const Pattern
 }
 
 constexpr std::size_t kHeadTitleBytes = 150;
-
-Pattern SectionPattern(BookSection section);
 constexpr std::size_t kBuyingNoteBytes = 30;
 
 }  // namespace
@@ -50,15 +48,6 @@ const char* SectionHeading(BookSection section) {
     return "";
 }
 
-namespace {
-
-Pattern SectionPattern(BookSection section) {
-    return Pattern(std::string(R"~(<div class="title"><span>)~") + SectionHeading(section) +
-                   R"~(</span></div>(.*?)<div class="section_show_more">)~");
-}
-
-}  // namespace
-
 DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id) {
     // Ids are digits; an imported code may hold anything, and must stay inside the path.
     return DetailPage{
@@ -70,82 +59,85 @@ DetailPage FetchDetailPage(AppContext& ctx, const std::string& id) {
 }
 
 std::string ExtractProductName(const DetailPage& page) {
-    static const Pattern kName(R"~("productName":"(.*?)",)~");
-    return UnescapeUnicode(RegexFirst(page.text, kName));
+    return UnescapeUnicode(RegexFirst(page.text, R"~("productName":"(.*?)",)~"));
 }
 
 std::string ExtractMarketPrice(const DetailPage& page) {
-    static const Pattern kSpan(R"~(<span class="price_m">&yen;(.*?)</span>)~");
-    static const Pattern kOriginal(
-        R"~(<div class="price_m" id='original-price'>.*?<span class="yen">&yen;</span>(.*?)</div>)~");
-    static const Pattern kDiv(
-        R"~(<div class="price_m">.*?<span class="yen">&yen;</span>(.*?)</div>)~");
-    static const Pattern kSearch(R"~(<span class="search_pre_price">&yen;(.*?)</span>)~");
-    std::string price = FirstOf(page.text, {&kSpan, &kOriginal, &kDiv});
+    std::string price = FirstOf(
+        page.text,
+        {R"~(<span class="price_m">&yen;(.*?)</span>)~",
+         R"~(<div class="price_m" id='original-price'>.*?<span class="yen">&yen;</span>(.*?)</div>)~",
+         R"~(<div class="price_m">.*?<span class="yen">&yen;</span>(.*?)</div>)~"});
     if (!price.empty())
         return price;
-    return Trim(RegexFirst(page.text, kSearch));
+    return Trim(RegexFirst(page.text, R"~(<span class="search_pre_price">&yen;(.*?)</span>)~"));
 }
 
 std::string ExtractSellPrice(const DetailPage& page) {
-    static const Pattern kNow(R"~(<span class="search_now_price">&yen;(.*?)</span>)~");
-    static const Pattern kSale(R"~(<p id="price_sale"><span class="yen">&yen;</span>(.*?)</p>)~");
-    static const Pattern kVt(R"~(<p id="vt-price">.*?<span class="yen">&yen;</span>(.*?)</p>)~");
-    std::string price = Trim(RegexFirst(page.text, kNow));
+    std::string price =
+        Trim(RegexFirst(page.text, R"~(<span class="search_now_price">&yen;(.*?)</span>)~"));
     if (price.empty())
-        price = RegexFirst(page.text, kSale);
+        price = RegexFirst(page.text,
+                           R"~(<p id="price_sale"><span class="yen">&yen;</span>(.*?)</p>)~");
     if (price.empty())
-        price = Trim(RegexFirst(page.text, kVt));
+        price = Trim(RegexFirst(
+            page.text, R"~(<p id="vt-price">.*?<span class="yen">&yen;</span>(.*?)</p>)~"));
     return price;
 }
 
 std::string ExtractAuthor(const DetailPage& page) {
     // Only the first linked author; the two spaces before target are the site's markup.
-    static const Pattern kPlain(
-        R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" >(.*?)</a>)~");
-    static const Pattern kNamed(
-        R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" vt_name="作者">(.*?)</a>)~");
-    return FirstOf(page.text, {&kPlain, &kNamed});
+    return FirstOf(
+        page.text,
+        {R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" >(.*?)</a>)~",
+         R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" vt_name="作者">(.*?)</a>)~"});
 }
 
 std::string ExtractPressName(const DetailPage& page) {
-    static const Pattern kPress(
-        R"~(出版社:<a href=".*?" target="_blank" vt_name="出版社">(.*?)</a>)~");
-    return Trim(RegexFirst(page.text, kPress));
+    return Trim(RegexFirst(page.text,
+                           R"~(出版社:<a href=".*?" target="_blank" vt_name="出版社">(.*?)</a>)~"));
 }
 
 std::string ExtractPressDate(const DetailPage& page) {
-    static const Pattern kDate(R"~(<span class="t1">出版时间:(.*?)&nbsp;</span>)~");
-    return RegexFirst(page.text, kDate);
+    return RegexFirst(page.text, R"~(<span class="t1">出版时间:(.*?)&nbsp;</span>)~");
 }
 
 std::string ExtractIsbn(const DetailPage& page) {
-    static const Pattern kIsbn("ISBN：(?<Param3>.*?)<");
-    return Trim(RegexAll(page.text, kIsbn));
+    return Trim(RegexAll(page.text, "ISBN：(?<Param3>.*?)<"));
 }
 
 std::string ExtractSection(const DetailPage& page, BookSection section) {
-    static const Pattern kSections[] = {
-        SectionPattern(BookSection::EditorRecommend), SectionPattern(BookSection::Abstract),
-        SectionPattern(BookSection::AuthorRemark),    SectionPattern(BookSection::BookCatalog),
-        SectionPattern(BookSection::Preface),         SectionPattern(BookSection::MediaReview)};
-    static const Pattern kPicture(R"~(<img src=".*?" alt="" />)~");
-    // Opening link tags only: the closing tags stay.
-    static const Pattern kLinkOpen(R"~(<a.*?href=["|'].*?["|'].*?>)~");
-    std::string html = RegexFirst(page.text, kSections[static_cast<int>(section)]);
+    const std::string pattern = std::string(R"~(<div class="title"><span>)~") +
+                                SectionHeading(section) +
+                                R"~(</span></div>(.*?)<div class="section_show_more">)~";
+    std::string html = RegexFirst(page.text, pattern);
     if (html.empty())
         return html;
-    html = RegexReplace(html, kPicture, "");
-    return RegexReplace(html, kLinkOpen, "");
+    html = RegexReplace(html, R"~(<img src=".*?" alt="" />)~", "");
+    // Opening link tags only: the closing tags stay.
+    return RegexReplace(html, R"~(<a.*?href=["|'].*?["|'].*?>)~", "");
 }
 
 std::string ExtractBookParam(const DetailPage& page, BookParam value) {
-    // In the order of BookParam.
-    static const Pattern kParams[] = {
-        Pattern("</li><li>字 数：(.*?)</li><li>"), Pattern("</li><li>页 数：(.*?)</li><li>"),
-        Pattern("<li>版 次：(.*?)</li><li>"), Pattern("</li><li>包 装：(.*?)</li><li>"),
-        Pattern("</li><li>开 本：(.*?)</li><li>")};
-    return Trim(RegexFirst(page.text, kParams[static_cast<int>(value)]));
+    const char* pattern = "";
+    switch (value) {
+        case BookParam::WordCount:
+            pattern = "</li><li>字 数：(.*?)</li><li>";
+            break;
+        case BookParam::PageCount:
+            pattern = "</li><li>页 数：(.*?)</li><li>";
+            break;
+        case BookParam::Edition:
+            pattern = "<li>版 次：(.*?)</li><li>";
+            break;
+        case BookParam::Binding:
+            pattern = "</li><li>包 装：(.*?)</li><li>";
+            break;
+        case BookParam::BookFormat:
+            pattern = "</li><li>开 本：(.*?)</li><li>";
+            break;
+    }
+    return Trim(RegexFirst(page.text, pattern));
 }
 
 BookParams ExtractBookParams(const DetailPage& page) {
@@ -157,14 +149,13 @@ BookParams ExtractBookParams(const DetailPage& page) {
 
 std::string ExtractHeadTitle(const DetailPage& page) {
     // Cut by bytes for the marketplace's field, but never through a character.
-    static const Pattern kHead(R"~(<span class="head_title_name" title="(.*?)" >)~");
-    return GbkPrefix(RegexFirst(page.text, kHead), kHeadTitleBytes);
+    return GbkPrefix(RegexFirst(page.text, R"~(<span class="head_title_name" title="(.*?)" >)~"),
+                     kHeadTitleBytes);
 }
 
 std::string ExtractMainImageUrl(const DetailPage& page) {
-    static const Pattern kTagged(R"~(<li tag="1"> <a href="javascript:;" imghref="(.*?)">)~");
-    static const Pattern kData(R"~(<li><a href="javascript:;" data-imghref="(.*?)">)~");
-    return FirstOf(page.text, {&kTagged, &kData});
+    return FirstOf(page.text, {R"~(<li tag="1"> <a href="javascript:;" imghref="(.*?)">)~",
+                               R"~(<li><a href="javascript:;" data-imghref="(.*?)">)~"});
 }
 
 std::string ExtractBuyingNote(const DetailPage& page) {
@@ -172,8 +163,7 @@ std::string ExtractBuyingNote(const DetailPage& page) {
         return "仅支持部分城市购买,购买前请联系卖家!";
     if (GbkContains(page.text, "暂时缺货，现在可以订购"))
         return "暂时缺货，现在可以订购";
-    static const Pattern kBuying("<li class=.Buying.>(?<1>.*?)</li>");
-    std::string note = RegexAll(page.text, kBuying);
+    std::string note = RegexAll(page.text, "<li class=.Buying.>(?<1>.*?)</li>");
     for (const char* noise : {"登录后根据您所在地址，商品的发货时间会有所不同", "立即订购", "。",
                               "，", "\r", "\n", "\t"})
         note = GbkReplaceAll(note, noise, "");
@@ -184,10 +174,8 @@ std::string ExtractBuyingNote(const DetailPage& page) {
 
 bool HasBuyButton(const DetailPage& page) {
     // The dots are the site's markup as the patterns have always been written: any byte.
-    static const Pattern kButtons[] = {
-        Pattern("(?<ExistBuyPic>booksale.gif)"), Pattern("(?<ExistBuyPic>btn_buy.gif)"),
-        Pattern("(?<ExistBuyPic>but_buy_area.gif)"), Pattern("(?<ExistBuyPic>but_buy.gif)")};
-    for (const Pattern& pattern : kButtons)
+    for (const char* pattern : {"(?<ExistBuyPic>booksale.gif)", "(?<ExistBuyPic>btn_buy.gif)",
+                                "(?<ExistBuyPic>but_buy_area.gif)", "(?<ExistBuyPic>but_buy.gif)"})
         if (!RegexAll(page.text, pattern).empty())
             return true;
     return false;
