@@ -105,7 +105,7 @@ struct Files {
 Files Load(const std::filesystem::path& dir, const std::string& prefix, std::size_t count) {
     Files f;
     for (std::size_t i = 0; i < count; ++i) {
-        char name[32];
+        char name[48];
         std::snprintf(name, sizeof name, "%s%03zu.html", prefix.c_str(), i);
         f.names.push_back(name);
         f.texts.push_back(ReadFile(dir / name));
@@ -146,12 +146,12 @@ int main() {
     }
     const std::size_t products = std::min(kProductPages, store.catalog().books().size());
     for (std::size_t i = 0; i < products; ++i) {
-        char name[32];
+        char name[48];
         std::snprintf(name, sizeof name, "product%03zu.html", i);
         WriteFile(dir / name, Get(store, "/" + store.catalog().books()[i].id + ".html"));
     }
     for (int i = 0; i < kListPages; ++i) {
-        char name[32];
+        char name[48];
         std::snprintf(name, sizeof name, "list%03d.html", i);
         WriteFile(dir / name, Get(store, "/?key=&category_path=01.00.00.00.00.00&page_index=" +
                                              std::to_string(i + 1)));
