@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 export CCACHE_BASEDIR ?= $(abspath $(CURDIR)/..)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build test test-asan test-tsan demo run screenshots clean format
+.PHONY: all deps build test test-asan test-tsan demo run screenshots package clean format
 
 all: build
 
@@ -49,6 +49,11 @@ run: build
 # $(BUILD)/screenshots/.
 screenshots: build
 	cd $(BUILD) && ctest -L screenshots --output-on-failure
+
+# A Debian package of the programs, the shipped data tree, the desktop entry and the icon,
+# in $(BUILD)/package/.
+package: build
+	cd $(BUILD) && cpack -B package
 
 format:
 	find src sim tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

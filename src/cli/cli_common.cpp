@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/data_folder.h"
 #include "app/startup.h"
 #include "base/files.h"
 #include "base/text.h"
@@ -12,13 +13,16 @@ namespace vt::cli {
 void AddCommonOptions(CLI::App& command, CommonOptions& options) {
     command.add_option(
         "--app-dir", options.appDir,
-        "Folder holding Data, DataBase, Log and images (default: beside the executable)");
+        "Folder holding Data, DataBase, Log and images (default: beside the executable when it "
+        "holds them, else the per-user folder under $XDG_DATA_HOME)");
 }
 
 std::unique_ptr<AppContext> MakeContext(const CommonOptions& options) {
-    std::string dir = options.appDir.empty() ? AppDir() : Gbk(options.appDir);
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    auto ctx = std::make_unique<AppContext>(dir);
+    const DataFolderChoice folder =
+        ChooseDataFolder(DataFolderInputsFromEnvironment(options.appDir));
+    if (!folder.error.empty())
+        std::cerr << "data folder: " << U8(folder.error) << std::endl;
+    auto ctx = std::make_unique<AppContext>(folder.dir);
     StartUp(*ctx);
     return ctx;
 }

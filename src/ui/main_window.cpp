@@ -21,7 +21,6 @@
 namespace vt::ui {
 namespace {
 
-constexpr char kVersion[] = "1.0.0";
 // The maker's page for "反馈建议".
 constexpr char kFeedbackUrl[] = "https://www.ornik.cn/feedback";
 
@@ -38,12 +37,11 @@ QWidget* Placeholder(const QString& text, QWidget* parent) {
 
 QString StartUpTitle() {
     return QStringLiteral("OrnikVantrell网图书采集及上传软件") + QStringLiteral(":") +
-           QString::fromLatin1(kVersion);
+           QStringLiteral(VT_VERSION);
 }
 
 MainWindow::MainWindow(AppContext& ctx, DesktopServices services, QWidget* parent)
     : QMainWindow(parent), ctx_(ctx), services_(services) {
-    setWindowIcon(style()->standardIcon(QStyle::SP_DesktopIcon));
     auto relay = subs_.relay();
 
     // Message boxes of every module, from any thread, are shown here on the window's thread.

@@ -1,0 +1,16 @@
+// The window's size, place and open tab, kept in Data/Window.ini of the data folder so
+// the next start looks as the seller left it.
+#pragma once
+
+#include <QString>
+
+class QMainWindow;
+class QTabWidget;
+
+namespace vt::ui {
+
+// Restores what SaveWindowState kept; a missing or damaged file leaves the defaults.
+void RestoreWindowState(QMainWindow& window, QTabWidget& tabs, const QString& iniPath);
+void SaveWindowState(const QMainWindow& window, const QTabWidget& tabs, const QString& iniPath);
+
+}  // namespace vt::ui
