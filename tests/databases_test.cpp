@@ -98,6 +98,33 @@ TEST_F(DatabasesTest, ReplaceListRewritesTheWholeList) {
     EXPECT_EQ(Rows("select * from ForbidBooks"), 0);
 }
 
+// A save that fails half way must not leave the list emptied or cut: the seller would
+// find it gone at the next start. Each way to fail leaves the previous list whole.
+TEST_F(DatabasesTest, AFailedListSaveKeepsThePreviousListWhole) {
+    struct Case {
+        const char* what;
+        const char* breakIt;  // run on the connection before the save
+    } cases[] = {
+        // The third insert is refused after the delete and two inserts went through.
+        {"one insert refused",
+         "CREATE TRIGGER refuse BEFORE INSERT ON ForbidCBS WHEN NEW.CBS='bad' "
+         "BEGIN SELECT RAISE(ABORT,'refused'); END;"},
+        {"read-only database", "PRAGMA query_only=1;"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(dbs.OpenFilterDb());  // a fresh connection per case
+        ASSERT_TRUE(dbs.FilterDb()->Exec("DROP TRIGGER IF EXISTS refuse;"));
+        ASSERT_TRUE(dbs.ReplaceList(ListTable::ForbidCBS, "old1,old2"));
+        ASSERT_TRUE(dbs.FilterDb()->Exec(c.breakIt)) << c.what;
+        EXPECT_FALSE(dbs.ReplaceList(ListTable::ForbidCBS, "new1,new2,bad,new3")) << c.what;
+        EXPECT_EQ(dbs.QueryColumnList("select CBS from ForbidCBS"), "old1,old2,") << c.what;
+        EXPECT_TRUE(dbs.IsForbiddenPublisher("old2")) << c.what;
+    }
+    // Without a connection nothing is saved, and the save says so.
+    Databases unopened(dir.path() + "/DataBase");
+    EXPECT_FALSE(unopened.ReplaceList(ListTable::ForbidCBS, "x"));
+}
+
 TEST_F(DatabasesTest, ChineseTextIsStoredAsUtf8AndFoundAgain) {
     ASSERT_TRUE(dbs.OpenFilterDb());
     dbs.ReplaceList(ListTable::ForbidCBS, "人民文学出版社,张三");

@@ -14,6 +14,7 @@
 #include "core/context.h"
 #include "core/settings_store.h"
 #include "core/sys_config.h"
+#include "market/price_rules.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;
@@ -132,6 +133,43 @@ TEST(SettingsStore, FreshInstallWithoutSectionShowsTheDefaults) {
             << U8(name);
 }
 
+// The "+"/"-" in front of JiaJian is saved with the other price keys: a seller who saved
+// "- 2" used to publish at "+ 2" after every restart. A file from before the key, or
+// with an odd value, means "+", the entry the drop-down shows first.
+TEST(SettingsStore, PriceSignIsSavedAndAFileWithoutItMeansPlus) {
+    struct Case {
+        const char* line;  // the sign's line in the file
+        int loaded;
+    } cases[] = {
+        {"", kPlus},
+        {"JiaJianSign=1\r\n", kMinus},
+        {"JiaJianSign=0\r\n", kPlus},
+        {"JiaJianSign=7\r\n", kPlus},
+        {"JiaJianSign=-\r\n", kPlus},
+    };
+    for (const Case& k : cases) {
+        Install install(false);
+        install.Put(install.context.SettingsPath(),
+                    std::string("[SYSCONFIG]\r\nJiaJian=2\r\n") + k.line);
+        SysConfig c;
+        LoadSettings(c, install.context, install.context.log());
+        EXPECT_EQ(c.JiaJianSign(), k.loaded) << k.line;
+    }
+    Install install(false);
+    SysConfig c;
+    c.SetPriceDazheP("8");
+    c.SetJiaJian("2");
+    c.SetJiaJianSign(kMinus);
+    ASSERT_TRUE(SaveSettings(c, install.context).ok);
+    EXPECT_NE(install.SettingsBytes().find("\r\nJiaJianSign=1\r\n"), std::string::npos);
+    SysConfig restarted;
+    LoadSettings(restarted, install.context, install.context.log());
+    EXPECT_EQ(restarted.JiaJianSign(), kMinus);
+    O_BookInfo book;
+    book.MarketPrice = "20.00";
+    EXPECT_EQ(FormatPrice(ComputePrice(restarted, book)), "14.00");  // 20 x 0.8 - 2
+}
+
 TEST(SettingsStore, OddHandWrittenFile) {
     Install install(false);
     std::string longValue;  // 300 characters, a third of them double-byte
@@ -236,7 +274,7 @@ TEST(SettingsStore, RadioGroupsSaveAndLoadTheirChoice) {
 
 TEST(SettingsStore, WritesInTheOrderOfTheSaveSteps) {
     // Into an empty file every key is appended, so the file shows the order: check
-    // boxes, the three radio groups, then the texts.
+    // boxes, the three radio groups and the price sign, then the texts.
     Install install(false);
     SysConfig c;
     ASSERT_TRUE(SaveSettings(c, install.context).ok);
@@ -249,11 +287,12 @@ TEST(SettingsStore, WritesInTheOrderOfTheSaveSteps) {
             keys.push_back(line.substr(0, line.find('=')));
         at = end + 2;
     }
-    ASSERT_EQ(keys.size(), 40u);
+    ASSERT_EQ(keys.size(), 41u);
     EXPECT_EQ(bytes.rfind("[SYSCONFIG]\r\nPriceSet5P=false\r\n", 0), 0u);
     const std::vector<std::string> middle = {"FootAddPicP",   "MaidianShezhiP", "PaixiajiankucunP",
-                                             "YuanJiaDazheP", "DiyContentP",    "StartPageFrom"};
-    EXPECT_EQ(std::vector<std::string>(keys.begin() + 20, keys.begin() + 26), middle);
+                                             "YuanJiaDazheP", "JiaJianSign",    "DiyContentP",
+                                             "StartPageFrom"};
+    EXPECT_EQ(std::vector<std::string>(keys.begin() + 20, keys.begin() + 27), middle);
     EXPECT_EQ(keys.back(), "ShouJiaMoRenZhe");
 }
 

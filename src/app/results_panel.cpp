@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/list_editors.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "core/context.h"
@@ -82,8 +83,10 @@ bool ResultsPanel::AddCheckedToForbiddenMarks() {
         return false;
     for (int row : ctx_.toCollect().CheckedRows()) {
         std::string mark = Trim(ctx_.toCollect().Cell(row, kMarkCol));
-        if (!mark.empty())
+        if (!mark.empty()) {
             ctx_.db().AddForbiddenMark(mark);
+            AppendToMarksBox(ctx_.config(), mark);
+        }
     }
     return true;
 }

@@ -27,7 +27,8 @@ public:
     void ClearCollected();
 
     // "将勾选项目加入禁止销售标识库": the marks of the checked rows, trimmed, become
-    // forbidden marks. False when Filter.db cannot be opened (nothing is added then).
+    // forbidden marks, in the table and in the live marks box (so that the box's next
+    // save keeps them). False when Filter.db cannot be opened (nothing is added then).
     bool AddCheckedToForbiddenMarks();
 
     // "导出勾选商品标识": the marks of the checked rows, each followed by CR LF, written as

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/list_editors.h"
 #include "core/context.h"
 #include "core/settings_store.h"
 #include "detail/description.h"
@@ -16,6 +17,7 @@ std::vector<SettingProblem> StartUp(AppContext& ctx) {
     LoadDescriptionTemplate(ctx);
     std::vector<SettingProblem> problems = LoadSettings(ctx);
     ctx.db().OpenFilterDb();
+    LoadListEditors(ctx);
     // A collection job starts its publishing threads through this.
     ctx.stages().startPublishers = [&ctx](int count, bool importVariant) {
         StartPublishingThreads(ctx, count, importVariant);

@@ -127,18 +127,22 @@ std::vector<std::string> Database::QueryColumn(const std::string& select) {
     return values;
 }
 
-void Database::ExecAtomically(const std::vector<std::string>& statements) {
+bool Database::ExecAtomically(const std::vector<std::string>& statements) {
     if (!db_)
-        return;
+        return false;
     // The connection's own (recursive) mutex keeps the other threads' statements out;
-    // the transaction keeps other connections to the file from seeing half a rewrite.
+    // the transaction keeps other connections to the file from seeing half a rewrite, and
+    // a failed statement rolls the whole step back instead of leaving half a list.
     sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
     sqlite3_mutex_enter(mutex);
-    bool inTransaction = Exec("BEGIN IMMEDIATE;");
-    for (const std::string& sql : statements) Exec(sql);
-    if (inTransaction && !Exec("COMMIT;"))
+    bool ok = Exec("BEGIN IMMEDIATE;");
+    for (std::size_t i = 0; ok && i < statements.size(); ++i) ok = Exec(statements[i]);
+    if (ok)
+        ok = Exec("COMMIT;");
+    if (!ok)
         Exec("ROLLBACK;");
     sqlite3_mutex_leave(mutex);
+    return ok;
 }
 
 int CountRows(const std::shared_ptr<Database>& db, const std::string& select) {
@@ -238,17 +242,17 @@ void Databases::RecordPublished(std::string_view outerCode, std::string_view tb)
              Literal(tb) + "')");
 }
 
-void Databases::ReplaceList(ListTable table, std::string_view text) {
+bool Databases::ReplaceList(ListTable table, std::string_view text) {
     auto db = FilterDb();
     if (!db)
-        return;
+        return false;
     ListStatements s = StatementsOf(table);
     std::vector<std::string> statements{s.del};
     for (const std::string& piece : SplitList(text, ','))
         statements.push_back(s.insert + Literal(piece) + "')");
     // A list thread looking a mark up during the save sees the old list or the new one,
-    // never the emptied table in between.
-    db->ExecAtomically(statements);
+    // never the emptied table in between; a failed save leaves the old list whole.
+    return db->ExecAtomically(statements);
 }
 
 void Databases::AddForbiddenMark(std::string_view mark) {

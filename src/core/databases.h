@@ -33,9 +33,9 @@ public:
     // The first column of every result row (UTF-8, NULL as empty); empty on failure.
     std::vector<std::string> QueryColumn(const std::string& select);
     // Runs the statements as one step: no other thread's statement on this connection, and
-    // no other connection, sees the state between them. Failures of single statements are
-    // ignored, as with Exec.
-    void ExecAtomically(const std::vector<std::string>& statements);
+    // no other connection, sees the state between them. All or nothing: when one fails the
+    // step is rolled back and the result is false.
+    bool ExecAtomically(const std::vector<std::string>& statements);
 
 private:
     sqlite3* db_ = nullptr;
@@ -80,8 +80,9 @@ public:
 
     // Records a published book in ProductDb (outer code trimmed); failures are ignored.
     void RecordPublished(std::string_view outerCode, std::string_view tb);
-    // The editors' save: the table is emptied and refilled with the pieces of the comma list.
-    void ReplaceList(ListTable table, std::string_view text);
+    // The editors' save: the table is emptied and refilled with the pieces of the comma
+    // list, all or nothing. False (the old list kept whole) when the rewrite failed.
+    bool ReplaceList(ListTable table, std::string_view text);
     // Adds one mark without touching the others.
     void AddForbiddenMark(std::string_view mark);
 

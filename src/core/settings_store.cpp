@@ -174,6 +174,10 @@ void LoadSettingKeys(SysConfig& config, const std::string& path) {
 #define VT_LOAD_RADIO(name) config.Set##name(RadioFromFile(path, #name));
     VT_SYSCONFIG_KEYS(VT_SKIP, VT_SKIP, VT_LOAD_RADIO)
 #undef VT_LOAD_RADIO
+    // The sign is a two-entry drop-down that always shows one entry: a file from before
+    // the sign was saved, or any odd value, means "+".
+    if (config.JiaJianSign() != kMinus)
+        config.SetJiaJianSign(kPlus);
 
 #define VT_LOAD_BOOL(name)                                                     \
     {                                                                          \
@@ -240,6 +244,8 @@ SaveResult SaveSettings(const SysConfig& config, const AppContext& paths) {
     VT_SAVE_RADIO(PaixiajiankucunP, RadioToFile(config.PaixiajiankucunP()))
     // "0" only while "原价" is selected: neither button saves as the second.
     VT_SAVE_RADIO(YuanJiaDazheP, config.YuanJiaDazheP() == kListPrice ? "0" : "1")
+    // Without it a seller who saved "- 2" would publish at "+ 2" after every restart.
+    VT_SAVE_RADIO(JiaJianSign, config.JiaJianSign() == kMinus ? "1" : "0")
 #undef VT_SAVE_RADIO
 
 #define VT_SAVE_TEXT(name)          \

@@ -38,8 +38,9 @@ SaveResult SaveSettings(const SysConfig& config, const AppContext& paths);
 SaveResult SaveSettings(AppContext& context);
 
 // Only the keys of the settings file. Radio groups: missing = 0, a value other than
-// 0 or 1 = kNoChoice. Check boxes and texts: a missing key reads as "d"; a check box
-// takes only "true" or "false" (any other value leaves it as it is).
+// 0 or 1 = kNoChoice; the price sign: anything but 1 = kPlus. Check boxes and texts: a
+// missing key reads as "d"; a check box takes only "true" or "false" (any other value
+// leaves it as it is).
 void LoadSettingKeys(SysConfig& config, const std::string& settingsPath);
 
 // "地区.txt": one "code,name,TRUE|FALSE" match per row, found anywhere within a line

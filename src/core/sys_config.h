@@ -45,6 +45,7 @@
     T(CityP)                       \
     T(PriceDazheP)                 \
     T(JiaJian)                     \
+    R(JiaJianSign)                 \
     T(ShouJiaDiYu)                 \
     T(EditShouJiMoRen)             \
     T(EditShouJiaDiYu)             \
@@ -59,17 +60,20 @@
 //   CheckByOuterCode  "通过商家编码检查是否已经上传"
 //   PriceRangeBasis   "采集价格范围": kListPrice "图书定价" / kSalePrice "售价"
 //   PriceRangeFrom/To the "从" and "到" boxes of that group (yuan, as typed)
-//   JiaJianSign       the choice in front of JiaJian: kPlus "+" / kMinus "-"
 //   StockRule         kAnyRegionOutMeansOut "区域无货算无货…" / kOneRegionInMeansIn
 //   "区域有货算有货…"
+//   ForbiddenMarksText, ForbiddenPublishersText  the boxes of the marks and publishers
+//                     editors, filled from Filter.db at start and saved only by their
+//                     own buttons
 #define VT_SYSCONFIG_MEMORY(B, T, R) \
     B(CheckStock)                    \
     B(CheckByOuterCode)              \
     R(PriceRangeBasis)               \
     T(PriceRangeFrom)                \
     T(PriceRangeTo)                  \
-    R(JiaJianSign)                   \
-    R(StockRule)
+    R(StockRule)                     \
+    T(ForbiddenMarksText)            \
+    T(ForbiddenPublishersText)
 
 // The text boxes kept in Data/File, in the order they are saved: the description
 // prefix and suffix, the filter keywords (forbidden words), the forbidden books and the
@@ -90,8 +94,8 @@ inline constexpr int kCustomSellingPoint = 0;     // MaidianShezhiP "使用自�
 inline constexpr int kCollectedSellingPoint = 1;  // MaidianShezhiP "使用采集卖点内容"
 inline constexpr int kListPrice = 0;  // YuanJiaDazheP "原价", PriceRangeBasis "图书定价"
 inline constexpr int kSalePrice = 1;  // YuanJiaDazheP "Vantrell售价", PriceRangeBasis "售价"
-inline constexpr int kPlus = 0;
-inline constexpr int kMinus = 1;
+inline constexpr int kPlus = 0;       // JiaJianSign "+" (also any value but kMinus in the file)
+inline constexpr int kMinus = 1;      // JiaJianSign "-"
 inline constexpr int kAnyRegionOutMeansOut = 0;
 inline constexpr int kOneRegionInMeansIn = 1;
 

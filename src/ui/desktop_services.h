@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -28,6 +30,14 @@ public:
     virtual ~LoginDialogs() = default;
     // "登录 淘宝网": the marketplace login dialog.
     virtual void OpenLogin(QWidget* parent) = 0;
+    // The same dialog for a page that reloads what needs the login once the dialog has
+    // closed. The default suits a dialog that OpenLogin shows modally; one that returns
+    // at once must run afterClose itself when it closes.
+    virtual void OpenLoginThen(QWidget* parent, std::function<void()> afterClose) {
+        OpenLogin(parent);
+        if (afterClose)
+            afterClose();
+    }
 };
 
 // The desktop's own implementations.
@@ -65,7 +75,13 @@ public:
 class RecordedLogins : public LoginDialogs {
 public:
     void OpenLogin(QWidget*) override { ++count; }
+    // Kept for the test, which logs in and then "closes" the dialog by calling it.
+    void OpenLoginThen(QWidget*, std::function<void()> then) override {
+        ++count;
+        afterClose = std::move(then);
+    }
     int count = 0;
+    std::function<void()> afterClose;
 };
 
 }  // namespace vt::ui

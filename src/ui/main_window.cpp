@@ -17,6 +17,7 @@
 #include "ui/collection_panel_widget.h"
 #include "ui/qt_text.h"
 #include "ui/results_summary_widget.h"
+#include "ui/settings_dialog.h"
 
 namespace vt::ui {
 namespace {
@@ -58,8 +59,8 @@ MainWindow::MainWindow(AppContext& ctx, DesktopServices services, QWidget* paren
     results_ = new ResultsSummaryWidget(ctx_, tabs_);
     tabs_->addTab(collection_, QStringLiteral("采集"));
     tabs_->addTab(results_, QStringLiteral("采集结果"));
-    tabs_->addTab(Placeholder(QStringLiteral("系统设置页面尚未提供"), tabs_),
-                  QStringLiteral("系统设置"));
+    settings_ = new SettingsDialog(ctx_, services_, tabs_);
+    tabs_->addTab(settings_, QStringLiteral("系统设置"));
     tabs_->addTab(Placeholder(QStringLiteral("多开设置页面尚未提供"), tabs_),
                   QStringLiteral("多开设置"));
     tabs_->setCurrentIndex(0);
@@ -167,6 +168,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closer_.Run(
         [this] {
             collection_->WaitForTasks();
+            settings_->WaitForTasks();
             // A start that was under way may have started workers meanwhile.
             PressStop(ctx_);
             ctx_.workers().JoinAll();

@@ -22,6 +22,7 @@ namespace vt::ui {
 
 class CollectionPanelWidget;
 class ResultsSummaryWidget;
+class SettingsDialog;
 
 // "OrnikVantrell网图书采集及上传软件" and the version, as the start-up title shows them.
 QString StartUpTitle();
@@ -35,6 +36,7 @@ public:
     QTabWidget* tabs() const { return tabs_; }
     CollectionPanelWidget* collectionPanel() const { return collection_; }
     ResultsSummaryWidget* resultsPanel() const { return results_; }
+    SettingsDialog* settingsDialog() const { return settings_; }
     // The menu commands by caption ("打开图片文件夹" … "关于 Vantrell(&A)...").
     QAction* action(const QString& caption) const;
     // The About box once it was asked for, else null.
@@ -54,6 +56,7 @@ private:
     QTabWidget* tabs_ = nullptr;
     CollectionPanelWidget* collection_ = nullptr;
     ResultsSummaryWidget* results_ = nullptr;
+    SettingsDialog* settings_ = nullptr;
     QDialog* about_ = nullptr;
     QLabel* closingNote_ = nullptr;
     bool closing_ = false;
