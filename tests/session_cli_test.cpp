@@ -20,6 +20,8 @@ namespace {
 // The stage's tree with its Hosts.ini pointing every marketplace role at the stand-in.
 void PointHostsAtStandIn(MarketStage& stage) {
     std::string ini = "[HOSTS]\r\n";
+    for (const char* key : {"SourceSearch", "SourceCategory", "SourceProduct", "SourcePromo"})
+        ini += std::string(key) + "=" + kClosedLoopbackOrigin + "\r\n";
     for (const char* key : {"MarketLogin", "MarketUpload", "MarketSell", "MarketTrade",
                             "MarketAdvertising", "MarketMain", "MarketImageCdn"})
         ini += std::string(key) + "=" + stage.market().origin() + "\r\n";

@@ -1,11 +1,14 @@
 #include "cli/cli_common.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "app/startup.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "cli/exit_codes.h"
+#include "cli/input_checks.h"
 
 namespace vt::cli {
 
@@ -15,12 +18,39 @@ void AddCommonOptions(CLI::App& command, CommonOptions& options) {
         "Folder holding Data, DataBase, Log and images (default: beside the executable)");
 }
 
-std::unique_ptr<AppContext> MakeContext(const CommonOptions& options) {
-    std::string dir = options.appDir.empty() ? AppDir() : Gbk(options.appDir);
+std::string AppDirOf(const CommonOptions& options) {
+    std::string dir = options.appDir.empty() ? U8(AppDir()) : options.appDir;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    auto ctx = std::make_unique<AppContext>(dir);
+    // Absolute, so that the summary says where the files of the job went.
+    std::error_code ec;
+    const std::string absolute = std::filesystem::absolute(dir, ec).lexically_normal().string();
+    if (!ec && !absolute.empty())
+        dir = absolute;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+}
+
+std::unique_ptr<AppContext> MakeContext(const CommonOptions& options, int& exitCode) {
+    const std::string dir = AppDirOf(options);
+    bool notFound = false;
+    const std::string problem = CheckAppDir(dir, notFound);
+    if (!problem.empty()) {
+        exitCode = Error(problem, notFound ? kExitUsage : kExitFailure);
+        return nullptr;
+    }
+    auto ctx = std::make_unique<AppContext>(Gbk(dir));
+    if (!ctx->hosts().LoadProblem().empty()) {
+        exitCode = Error(U8(ctx->hosts().LoadProblem()), kExitFailure);
+        return nullptr;
+    }
     StartUp(*ctx);
+    exitCode = kExitOk;
     return ctx;
+}
+
+std::unique_ptr<AppContext> MakeContext(const CommonOptions& options) {
+    int exitCode = kExitOk;
+    return MakeContext(options, exitCode);
 }
 
 std::string U8(const std::string& gbk) {
@@ -36,6 +66,11 @@ void PrintJson(const nlohmann::json& doc) {
 
 int Fail(const std::string& gbkMessage, int code) {
     std::cerr << U8(gbkMessage) << std::endl;
+    return code;
+}
+
+int Error(const std::string& utf8Message, int code) {
+    std::cerr << "error: " << utf8Message << std::endl;
     return code;
 }
 

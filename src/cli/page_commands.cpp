@@ -7,8 +7,12 @@
 #include <string>
 
 #include "base/http_client.h"
+#include "base/text.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/job_report.h"
+#include "cli/site_probe.h"
 #include "collect/category_fetch.h"
 #include "collect/list_parsers.h"
 #include "detail/book_filters.h"
@@ -81,6 +85,11 @@ int RunProduct(const ProductOptions& options) {
     } else if (!ReadSavedPage(options.source, page.text)) {
         return Fail("文件不存在：" + Gbk(options.source));
     }
+    // A page without a title or an ISBN is no product page: a script must not take
+    // its empty fields for a book.
+    if (ExtractProductName(page).empty() && ExtractIsbn(page).empty())
+        return Error(options.source + " is not a product page: no title and no ISBN found",
+                     kExitFailure);
     PrintJson(DescribeProduct(page));
     return 0;
 }
@@ -92,7 +101,10 @@ struct ListOptions {
 };
 
 int RunList(const ListOptions& options) {
-    auto ctx = MakeContext(options.common);
+    int code = kExitOk;
+    auto ctx = MakeContext(options.common, code);
+    if (!ctx)
+        return code;
     std::string page;
     if (IsAddress(options.source))
         page = HttpHelper::GetPage(options.source);
@@ -108,11 +120,8 @@ int RunList(const ListOptions& options) {
         ParseSearchPage(*ctx, page);
 
     nlohmann::json rows = nlohmann::json::array();
-    for (int i = 0; i < ctx->toCollect().Count(); ++i) {
-        nlohmann::json cells = nlohmann::json::array();
-        for (const std::string& cell : ctx->toCollect().RowAt(i)) cells.push_back(U8(cell));
-        rows.push_back(std::move(cells));
-    }
+    for (int i = 0; i < ctx->toCollect().Count(); ++i)
+        rows.push_back(ToCollectRowJson(ctx->toCollect().RowAt(i)));
     PrintJson({{"layout", options.layout},
                {"noProducts", ReportsNoProducts(page)},
                {"rows", std::move(rows)},
@@ -128,9 +137,31 @@ struct CategoryOptions {
 };
 
 int RunCategories(const CategoryOptions& options) {
-    auto ctx = MakeContext(options.common);
+    int code = kExitOk;
+    auto ctx = MakeContext(options.common, code);
+    if (!ctx)
+        return code;
+    std::string address = Gbk(options.address);
+    std::vector<VTCateInfo> found;
+    // A top-level category may be named instead of addressed.
+    if (!address.empty() && address.find('/') == std::string::npos) {
+        for (const VTCateInfo& top : FetchCategories(*ctx, ""))
+            if (Trim(top.Text) == Trim(address))
+                found = FetchCategories(*ctx, top.Url);
+        if (found.empty())
+            return Error("no top-level category is named \"" + options.address +
+                             "\" (inspect categories lists them)",
+                         kExitUsage);
+    } else {
+        found = FetchCategories(*ctx, address);
+    }
+    if (found.empty()) {
+        const std::string unreachable = FirstUnreachable(ctx->hosts(), {HostRole::SourceCategory});
+        if (!unreachable.empty())
+            return Error(unreachable, kExitFailure);
+    }
     nlohmann::json list = nlohmann::json::array();
-    for (const VTCateInfo& info : FetchCategories(*ctx, Gbk(options.address)))
+    for (const VTCateInfo& info : found)
         list.push_back({{"url", U8(info.Url)}, {"text", U8(info.Text)}});
     PrintJson({{"address", options.address}, {"categories", std::move(list)}});
     return 0;
@@ -163,7 +194,8 @@ void AddInspectCommands(CLI::App& app, Runner& run) {
     auto categoryOptions = std::make_shared<CategoryOptions>();
     auto* categories = inspect->add_subcommand(
         "categories", "The categories a category page yields (default: the category home page)");
-    categories->add_option("address", categoryOptions->address, "Address of a category page");
+    categories->add_option("address", categoryOptions->address,
+                           "Address of a category page, or the name of a top-level category");
     AddCommonOptions(*categories, categoryOptions->common);
     categories->callback([&run, categoryOptions] {
         run = [categoryOptions] { return RunCategories(*categoryOptions); };
