@@ -107,8 +107,8 @@ TEST_F(CliJobTest, CollectPublishesTheOneBookAndReportsBothLists) {
     const sim::Book* book = LoneAuthorBook();
     ASSERT_NE(book, nullptr);
     const std::string report = dir_.native() + "/report.json";
-    const auto run = Cli(
-        {"collect", "--author", U8(book->author), "--from", "1", "--to", "1", "--report", report});
+    const auto run = Cli({"collect", "--author", U8(book->author), "--from", "1", "--to", "1",
+                          "--pacing-ms", "0", "--report", report});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(Contains(run.out, "Summary after")) << run.out;
 
@@ -419,6 +419,27 @@ TEST_F(CliJobTest, AnInterruptedJobEndsWithItsSummaryAndReport) {
                       f.at("failed").get<long>() + f.at("unprocessed").get<long>());
         EXPECT_TRUE(Contains(out, "run the same command again to continue")) << out;
     }
+}
+
+// Both sites going away mid-job: the books it could not finish are no success, and the
+// site is named.
+TEST_F(CliJobTest, SitesThatGoAwayMidJobAreNamedAndTheJobFails) {
+    const std::string report = dir_.native() + "/gone.json";
+    ChildProcess cli(BinPath("vantrell-cli"),
+                     {"collect", "--title", U8("中国"), "--from", "1", "--to", "3", "--pacing-ms",
+                      "300", "--report", report, "--nick", "vantrell_demo", "--password-file",
+                      dir_.native() + "/password.txt", "--app-dir", dir_.native()});
+    ASSERT_TRUE(cli.started());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    sim_.Terminate(SIGKILL);
+    EXPECT_EQ(cli.Terminate(0), 1);  // signal 0 only waits
+    const auto doc = nlohmann::json::parse(vt::testing::ReadAll(report), nullptr, false);
+    ASSERT_TRUE(doc.is_object());
+    EXPECT_EQ(doc.at("exitCode"), 1);
+    EXPECT_TRUE(Contains(doc.at("cause").get<std::string>(),
+                         "(Data/Hosts.ini SourceSearch = " + source_ +
+                             ") cannot be reached: connection refused"))
+        << doc.at("cause");
 }
 
 TEST_F(CliJobTest, ImportCodesPublishesTheImportedBook) {

@@ -211,8 +211,9 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
     } else if (outcome.failed > 0 || outcome.unprocessed > 0) {
         info.exitCode = kExitPartial;
     }
-    if (gaveUp || (!stopSignal && info.exitCode != kExitOk)) {
-        // A site that went away mid-job looks like many failed books; say which one.
+    if (!stopSignal) {
+        // A site that went away mid-job looks like many failed or dropped books (a product
+        // page that did not come reads as one without an ISBN); say which one.
         std::vector<HostRole> roles = options.roles;
         std::string unreachable;
         for (HostRole role : roles) {
@@ -226,7 +227,7 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
         } else if (gaveUp) {
             info.cause = "the login lapsed and logging in again failed " +
                          std::to_string(kMaxRenewals) + " times";
-        } else {
+        } else if (info.exitCode != kExitOk) {
             info.cause = std::to_string(outcome.failed) + " books failed, " +
                          std::to_string(outcome.unprocessed) + " left unprocessed";
         }
