@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/hosts.h"
+#include "base/text.h"
 #include "core/book_types.h"
 #include "sim/catalog.h"
 #include "support/child_process.h"
@@ -436,9 +437,9 @@ TEST_F(CliJobTest, SitesThatGoAwayMidJobAreNamedAndTheJobFails) {
     const auto doc = nlohmann::json::parse(vt::testing::ReadAll(report), nullptr, false);
     ASSERT_TRUE(doc.is_object());
     EXPECT_EQ(doc.at("exitCode"), 1);
-    EXPECT_TRUE(Contains(doc.at("cause").get<std::string>(),
-                         "(Data/Hosts.ini SourceSearch = " + source_ +
-                             ") cannot be reached: connection refused"))
+    EXPECT_TRUE(Contains(
+        doc.at("cause").get<std::string>(),
+        "(Data/Hosts.ini SourceSearch = " + source_ + ") cannot be reached: connection refused"))
         << doc.at("cause");
 }
 
@@ -470,6 +471,43 @@ TEST(CliDemo, RunsTheWholeSystemAndShowsTheShop) {
          p = run.out.find("  category ", p + 1))
         ++lines;
     EXPECT_EQ(lines, static_cast<std::size_t>(items));
+}
+
+TEST(CliDemo, LeavesAFolderItDidNotMakeAlone) {
+    vt::testing::TempAppDir dir(false);
+    const std::string mine = dir.native() + "/mine";
+    std::filesystem::create_directories(mine);
+    vt::testing::WriteAll(mine + "/prices.xlsx", "the seller's own");
+    const auto run = RunProgram(BinPath("vantrell-sim"), {"demo", "--dir", mine});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    EXPECT_TRUE(Contains(run.err, "not empty and was not made by the demo")) << run.err;
+    EXPECT_EQ(vt::testing::ReadAll(mine + "/prices.xlsx"), "the seller's own");
+}
+
+TEST(CliHelp, ReadableOnAUtf8TerminalWithTheExitCodesAndChoices) {
+    const auto none = RunProgram(BinPath("vantrell-cli"), {});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_TRUE(Contains(none.out, "Subcommands:")) << none.out;
+    EXPECT_TRUE(Contains(none.out, "2    usage error")) << none.out;
+
+    const auto version = RunProgram(BinPath("vantrell-cli"), {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("vantrell-cli ", 0), 0u) << version.out;
+
+    const auto collect = RunProgram(BinPath("vantrell-cli"), {"collect", "--help"});
+    EXPECT_EQ(collect.exitCode, 0);
+    // UTF-8, not GBK bytes: the labels read as typed, with their ASCII aliases.
+    EXPECT_TRUE(Contains(collect.out,
+                         "sales-desc (\xE9\x94\x80\xE5\x94\xAE\xE7\x94\xB1\xE9\xAB\x98"
+                         "\xE5\x88\xB0\xE4\xBD\x8E)"))
+        << collect.out;
+    EXPECT_TRUE(
+        Contains(collect.out, "in-stock (\xE5\x8F\xAA\xE7\x9C\x8B\xE6\x9C\x89\xE8\xB4\xA7)"))
+        << collect.out;
+    EXPECT_TRUE(Contains(collect.out,
+                         "Book title keyword (\xE6\x8C\x89\xE5\x9B\xBE\xE4\xB9\xA6"
+                         "\xE5\x90\x8D\xE7\xA7\xB0)"))
+        << collect.out;
 }
 
 }  // namespace
