@@ -11,6 +11,7 @@
 #include "cli/input_checks.h"
 #include "cli/job_session.h"
 #include "cli/list_aliases.h"
+#include "cli/setting_overrides.h"
 #include "cli/site_probe.h"
 #include "collect/category_fetch.h"
 
@@ -27,6 +28,7 @@ struct CollectOptions {
     std::string from, to;
     std::string report;
     int pacingMs = -1;
+    std::vector<std::string> sets;
 };
 
 constexpr long kMaxPage = 10000;
@@ -86,6 +88,8 @@ std::string CheckRequest(const CollectOptions& o, long& from, long& to) {
     std::string problem = CheckAccountOptions(o.account, true);
     if (problem.empty() && !o.report.empty())
         problem = CheckReportPath(o.report);
+    if (problem.empty())
+        problem = CheckSettingOverrides(o.sets, o.account.Given());
     if (problem.empty() && o.mode == CollectMode::Category && SplitCommas(o.category).empty())
         problem = "--category names no category (inspect categories lists them)";
     if (problem.empty() && o.mode == CollectMode::Promo)
@@ -133,6 +137,7 @@ int RunCollect(const CollectOptions& o) {
         return Error(all.empty() ? std::string("the job did not start") : all, kExitUsage);
     };
 
+    ApplySettingOverrides(*ctx, o.sets);
     // "from" and "to" are stored like the settings (for this run only); what is not
     // given comes from Setting.ini, and the two must make a range.
     if (!o.from.empty())
@@ -173,6 +178,9 @@ int RunCollect(const CollectOptions& o) {
     SellerLogin login;
     if (!login.List(*ctx, o.account))
         return kExitFailure;
+    const std::string freight = ApplyFreightOverride(*ctx, o.sets);
+    if (!freight.empty())
+        return Error(freight, kExitUsage);
 
     // The mode button and its input box, as the seller would set them; an empty input
     // is left to the job start, which names what is missing.
@@ -248,6 +256,7 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     cmd->add_option("--report", o->report,
                     "Write the JSON report to this file (\"-\": standard output)");
     AddPacingOption(*cmd, o->pacingMs);
+    AddSetOption(*cmd, o->sets);
     AddAccountOptions(*cmd, o->account);
     AddCommonOptions(*cmd, o->common);
     cmd->callback([o, &run] { run = [o] { return RunCollect(*o); }; });

@@ -13,6 +13,7 @@
 #include "cli/exit_codes.h"
 #include "cli/input_checks.h"
 #include "cli/job_session.h"
+#include "cli/setting_overrides.h"
 #include "cli/site_probe.h"
 #include "detail/detail_thread.h"
 
@@ -25,6 +26,7 @@ struct ImportOptions {
     std::string file;
     std::string report;
     int pacingMs = -1;
+    std::vector<std::string> sets;
 };
 
 // The codes file without its blank lines, which would only become rows dropped as
@@ -82,6 +84,8 @@ int RunImport(const ImportOptions& o) {
         problem = CheckReadableFile("codes file", o.file);
     if (problem.empty() && !o.report.empty())
         problem = CheckReportPath(o.report);
+    if (problem.empty())
+        problem = CheckSettingOverrides(o.sets, o.account.Given());
     if (!problem.empty())
         return Error(problem, kExitUsage);
     std::ifstream in(o.file, std::ios::binary);
@@ -98,6 +102,7 @@ int RunImport(const ImportOptions& o) {
     auto ctx = MakeContext(o.common, code);
     if (!ctx)
         return code;
+    ApplySettingOverrides(*ctx, o.sets);
     const std::string unreachable =
         FirstUnreachable(ctx->hosts(), {HostRole::SourceProduct, HostRole::MarketLogin,
                                         HostRole::MarketUpload, HostRole::MarketSell});
@@ -106,6 +111,9 @@ int RunImport(const ImportOptions& o) {
     SellerLogin login;
     if (!login.List(*ctx, o.account))
         return kExitFailure;
+    const std::string freight = ApplyFreightOverride(*ctx, o.sets);
+    if (!freight.empty())
+        return Error(freight, kExitUsage);
     ApplyPacing(*ctx, o.pacingMs);
     std::cerr << "importing " << codes << " codes; upload pacing "
               << ctx->publishing().PublishPacingMs() << " ms per upload" << std::endl;
@@ -134,6 +142,7 @@ void AddImportCommand(CLI::App& app, Runner& run) {
     cmd->add_option("--report", o->report,
                     "Write the JSON report to this file (\"-\": standard output)");
     AddPacingOption(*cmd, o->pacingMs);
+    AddSetOption(*cmd, o->sets);
     AddAccountOptions(*cmd, o->account);
     AddCommonOptions(*cmd, o->common);
     cmd->callback([o, &run] { run = [o] { return RunImport(*o); }; });

@@ -12,6 +12,8 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/job_report.h"
+#include "cli/job_session.h"
+#include "cli/setting_overrides.h"
 #include "cli/site_probe.h"
 #include "collect/category_fetch.h"
 #include "collect/list_parsers.h"
@@ -96,15 +98,28 @@ int RunProduct(const ProductOptions& options) {
 
 struct ListOptions {
     CommonOptions common;
+    AccountOptions account;
+    std::vector<std::string> sets;
     std::string layout = "search";
     std::string source;  // a saved page (UTF-8 file name) or an http(s) address
 };
 
 int RunList(const ListOptions& options) {
+    std::string problem = CheckAccountOptions(options.account, false);
+    if (problem.empty())
+        problem = CheckSettingOverrides(options.sets, options.account.Given());
+    if (!problem.empty())
+        return Error(problem, kExitUsage);
     int code = kExitOk;
     auto ctx = MakeContext(options.common, code);
     if (!ctx)
         return code;
+    ApplySettingOverrides(*ctx, options.sets);
+    // With an account its records and its shop take part: the "already published" and
+    // on-sale filters run as in a job.
+    SellerLogin login;
+    if (!login.List(*ctx, options.account))
+        return kExitFailure;
     std::string page;
     if (IsAddress(options.source))
         page = HttpHelper::GetPage(options.source);
@@ -188,6 +203,8 @@ void AddInspectCommands(CLI::App& app, Runner& run) {
         ->check(CLI::IsMember({"search", "category", "promo"}));
     list->add_option("source", listOptions->source, "Saved list page (GBK), or its address")
         ->required();
+    AddSetOption(*list, listOptions->sets);
+    AddAccountOptions(*list, listOptions->account);
     AddCommonOptions(*list, listOptions->common);
     list->callback([&run, listOptions] { run = [listOptions] { return RunList(*listOptions); }; });
 
