@@ -76,9 +76,6 @@ void ByCollectedRow(const CollectedRow& row, BookOutcome& book) {
         book.status = BookStatus::Failed;
         book.reason = picture.empty() ? "图片下载未完成（正在获取数据信息）"
                                       : "上传未完成：登录失效或连接中断（正在获取数据信息）";
-    } else if (market == "失败：") {
-        book.status = BookStatus::Failed;
-        book.reason = "失败：淘宝未给出原因（连接可能中断）";
     } else if (!market.empty()) {
         book.status = BookStatus::Failed;
         book.reason = market;
