@@ -461,6 +461,45 @@ TEST_F(CliJobTest, SitesThatGoAwayMidJobAreNamedAndTheJobFails) {
         << doc.at("cause");
 }
 
+// One record as "inspect product" prints it: previewed as an item, then published, then
+// skipped as already published.
+TEST_F(CliJobTest, ABookRecordIsPreviewedAndPublishedOnItsOwn) {
+    const sim::Book* book = LoneAuthorBook();
+    ASSERT_NE(book, nullptr);
+    const auto product = Cli({"inspect", "product", source_ + "/" + book->id + ".html"}, false);
+    ASSERT_EQ(product.exitCode, 0) << product.err;
+    auto record = nlohmann::json::parse(product.out, nullptr, false);
+    ASSERT_TRUE(record.is_object()) << product.out;
+    record["OuterCode"] = book->id;
+    const std::string file = dir_.native() + "/book.json";
+    vt::testing::WriteAll(file, record.dump());
+
+    const auto preview = Cli({"inspect", "item", file}, false);
+    ASSERT_EQ(preview.exitCode, 0) << preview.err;
+    const auto item = nlohmann::json::parse(preview.out, nullptr, false);
+    ASSERT_TRUE(item.is_object()) << preview.out;
+    EXPECT_FALSE(item.at("title").get<std::string>().empty());
+    EXPECT_EQ(item.at("price"), U8(book->salePrice));  // the shipped rule: the site price
+    std::map<std::string, std::string> fields;
+    for (const auto& f : item.at("fields")) fields[f.at("name")] = f.at("value");
+    EXPECT_EQ(fields["_fma.pu._0.ou"], book->id) << item.at("fields").dump();
+    EXPECT_TRUE(ShopCodes().empty());  // nothing was posted
+
+    const auto first = Cli({"publish", file});
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_TRUE(Contains(first.out, U8("上传成功"))) << first.out;
+    EXPECT_EQ(ShopCodes(), std::vector<std::string>{book->id});
+    const auto again = Cli({"publish", file});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_TRUE(Contains(again.out, U8("已上传过"))) << again.out;
+    EXPECT_EQ(ShopCodes().size(), 1u);
+
+    vt::testing::WriteAll(file, "[1, 2]");
+    const auto junk = Cli({"inspect", "item", file}, false);
+    EXPECT_EQ(junk.exitCode, 2);
+    EXPECT_TRUE(Contains(junk.err, "is no JSON object")) << junk.err;
+}
+
 TEST_F(CliJobTest, ImportCodesPublishesTheImportedBook) {
     const sim::Book* book = LoneAuthorBook();
     ASSERT_NE(book, nullptr);

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     vt::cli::AddPriceCommand(app, run);
     vt::cli::AddCollectCommand(app, run);
     vt::cli::AddImportCommand(app, run);
+    vt::cli::AddItemCommands(app, run);
     if (argc < 2) {
         std::cout << app.help();
         return vt::cli::kExitOk;
