@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "base/encoders.h"
 #include "base/hosts.h"
 #include "base/text.h"
 #include "core/book_types.h"
@@ -493,6 +494,22 @@ TEST_F(CliJobTest, ABookRecordIsPreviewedAndPublishedOnItsOwn) {
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_TRUE(Contains(again.out, U8("已上传过"))) << again.out;
     EXPECT_EQ(ShopCodes().size(), 1u);
+
+    // "inspect list" with the account skips the book it has published, as a job would;
+    // without one it cannot know.
+    const std::string search =
+        source_ + "/?key=" + vt::UrlEncodeAnsi(book->author) + "&category_path=01.00.00.00.00.00";
+    const auto withAccount = Cli({"inspect", "list", search});
+    const auto without = Cli({"inspect", "list", search}, false);
+    ASSERT_EQ(withAccount.exitCode, 0) << withAccount.err;
+    ASSERT_EQ(without.exitCode, 0) << without.err;
+    const auto listed = nlohmann::json::parse(withAccount.out, nullptr, false);
+    const auto listedAnyway = nlohmann::json::parse(without.out, nullptr, false);
+    ASSERT_TRUE(listed.is_object() && listedAnyway.is_object());
+    EXPECT_EQ(listed.at("rows").size(), 0u) << withAccount.out;
+    EXPECT_EQ(listed.at("counters").at("pendingFiltered"), 1);
+    ASSERT_EQ(listedAnyway.at("rows").size(), 1u) << without.out;
+    EXPECT_EQ(listedAnyway.at("rows")[0].at("mark"), book->id);
 
     vt::testing::WriteAll(file, "[1, 2]");
     const auto junk = Cli({"inspect", "item", file}, false);
