@@ -139,10 +139,6 @@ int RunDemo(const DemoOptions& o) {
     for (const auto& item : items)
         std::cout << "  " << item.outerCode << "  " << U8(item.price) << "  category "
                   << item.categoryId << "  " << U8(item.title) << "\n";
-    const fs::path abs = fs::absolute(dir);
-    std::cout << "\nlog:       " << (abs / "Log").string() << "\n"
-              << "databases: " << (abs / "DataBase").string() << "\n"
-              << "pictures:  " << (abs / "images").string() << "\n";
     return code;
 }
 
