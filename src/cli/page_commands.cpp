@@ -79,6 +79,8 @@ int RunProduct(const ProductOptions& options) {
     // The context is made so that --app-dir is honoured like everywhere else; reading a
     // page needs no settings.
     const auto ctx = MakeContext(options.common);
+    if (!ctx)
+        return kExitUsage;
     DetailPage page;
     if (IsAddress(options.source)) {
         page.text = HttpHelper::GetPage(options.source);
