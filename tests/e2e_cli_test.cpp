@@ -411,6 +411,20 @@ TEST_F(CliJobTest, TheReportOfARealJobAddsUp) {
     EXPECT_TRUE(Contains(again.err, "Summary after")) << again.err;
 }
 
+// Before the work the page range and the pacing; while it runs, with standard error not a
+// terminal, a plain progress line every few seconds.
+TEST_F(CliJobTest, AJobAnnouncesItselfAndShowsProgressOnAPlainStream) {
+    const auto run = Cli({"collect", "--title", U8("中国"), "--to", "1", "--pacing-ms", "350"});
+    EXPECT_TRUE(run.exitCode == 0 || run.exitCode == 4) << run.err;
+    EXPECT_TRUE(Contains(run.err, "collecting list pages 1 to 1 (defaults from Data/Setting.ini)"))
+        << run.err;
+    EXPECT_TRUE(Contains(run.err, "upload pacing: 350 ms per upload and account")) << run.err;
+    const std::size_t line = run.err.find("\nprocessed ");
+    ASSERT_NE(line, std::string::npos) << run.err;
+    EXPECT_TRUE(Contains(run.err.substr(line), "elapsed 0:0")) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);  // no redrawing on a plain stream
+}
+
 // SIGINT and SIGTERM stop the job after its current items: a summary that says how many
 // books were left and that a re-run continues, the report, and 128 + the signal.
 TEST_F(CliJobTest, AnInterruptedJobEndsWithItsSummaryAndReport) {
