@@ -39,7 +39,8 @@ test-tsan: deps
 # The whole system on the stand-ins, in one process: a title job over two list pages,
 # from the bookstore's search to the items in the stand-in shop.
 demo: build
-	./$(BUILD)/bin/vantrell-sim demo
+	@# The stand-in refuses a few books on purpose: a partial job (exit 4) is the demo working.
+	./$(BUILD)/bin/vantrell-sim demo || [ $$? -eq 4 ]
 
 # The desktop window on the stand-ins (free local ports); they stop when the window closes.
 run: build

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -60,6 +61,15 @@ struct Rig {
         market.server().SetFaults(faults);
         store.Start("127.0.0.1", 0);
         market.Start("127.0.0.1", 0);
+        // The shipped Hosts.ini names the real sites; this tree names the stand-ins.
+        std::ofstream hosts(fs::path(dir) / "Data/Hosts.ini", std::ios::trunc);
+        hosts << "[HOSTS]\n";
+        for (std::size_t i = 0; i < vt::kHostRoleCount; ++i) {
+            auto role = static_cast<vt::HostRole>(i);
+            hosts << vt::HostKey(role) << "="
+                  << (role <= vt::HostRole::SourcePromo ? store.origin() : market.origin()) << "\n";
+        }
+        hosts.close();
         ctx = std::make_unique<vt::AppContext>(vt::Utf8ToGbk(dir));
         vt::StartUp(*ctx);
         for (std::size_t i = 0; i < vt::kHostRoleCount; ++i) {

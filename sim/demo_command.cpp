@@ -4,6 +4,7 @@
 #include "sim/demo_command.h"
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "app/panel_actions.h"
@@ -12,6 +13,7 @@
 #include "base/text.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "cli/job_session.h"
 #include "core/publish_state.h"
 #include "market/cookie_sources.h"
@@ -31,38 +33,80 @@ struct DemoOptions {
     std::string report;
 };
 
+constexpr const char* kDemoMark = ".vantrell-demo";
+
+// Whether the folder may be wiped: it does not exist, is empty, or holds only what an
+// earlier demo made there (its mark and the four folders of a tree). A folder holding
+// anything else is the seller's, and is left alone.
+bool DemoMayWipe(const fs::path& dir, std::string& why) {
+    std::error_code ec;
+    if (!fs::exists(dir, ec))
+        return true;
+    if (!fs::is_directory(dir, ec)) {
+        why = dir.string() + " is a file, not a folder";
+        return false;
+    }
+    const bool empty = fs::is_empty(dir, ec);
+    if (empty)
+        return true;
+    if (!fs::exists(dir / kDemoMark, ec)) {
+        why = dir.string() + " is not empty and was not made by the demo";
+        return false;
+    }
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name != kDemoMark && name != "Data" && name != "DataBase" && name != "Log" &&
+            name != "images") {
+            why = dir.string() + " holds " + name + ", which the demo did not make";
+            return false;
+        }
+    }
+    return true;
+}
+
 // A fresh installed tree for the demo, so that it never touches the seller's own
-// databases and every run publishes from an empty record.
-bool PrepareTree(const fs::path& dir, const fs::path& installed) {
+// databases and every run publishes from an empty record. Its Hosts.ini names the
+// stand-ins, never the real sites of the shipped one.
+bool PrepareTree(const fs::path& dir, const fs::path& installed, const std::string& store,
+                 const std::string& market) {
     std::error_code ec;
     fs::remove_all(dir, ec);
     fs::create_directories(dir, ec);
+    std::ofstream(dir / kDemoMark) << "made by vantrell-sim demo; wiped by the next one\n";
     fs::copy(installed / "Data", dir / "Data", fs::copy_options::recursive, ec);
     if (ec)
         return false;
     for (const char* sub : {"DataBase", "Log", "images"}) fs::create_directories(dir / sub, ec);
-    return !ec;
+    std::ofstream hosts(dir / "Data/Hosts.ini", std::ios::binary | std::ios::trunc);
+    hosts << "[HOSTS]\r\n";
+    for (std::size_t i = 0; i < kHostRoleCount; ++i) {
+        auto role = static_cast<HostRole>(i);
+        hosts << HostKey(role) << "=" << (role <= HostRole::SourcePromo ? store : market) << "\r\n";
+    }
+    hosts.close();
+    return !ec && hosts;
 }
 
 int RunDemo(const DemoOptions& o) {
     const fs::path installed = GbkToUtf8(AppDir());
     const fs::path dir = o.dir.empty() ? installed / "demo-run" : fs::path(o.dir);
-    if (!PrepareTree(dir, installed))
-        return Fail("无法准备演示目录：" + Gbk(dir.string()));
+    if (o.pacingMs < 0 || o.pacingMs > 60000)
+        return Error("--pacing-ms must be from 0 to 60000", kExitUsage);
+    std::string why;
+    if (!DemoMayWipe(dir, why))
+        return Error("demo --dir " + why + "; give an empty or new folder", kExitUsage);
 
     sim::BookstoreSim bookstore;
     sim::MarketSim market;
     if (!bookstore.Start("127.0.0.1", 0) || !market.Start("127.0.0.1", 0))
         return Fail("无法启动模拟站点");
+    if (!PrepareTree(dir, installed, bookstore.origin(), market.origin()))
+        return Fail("无法准备演示目录：" + Gbk(dir.string()));
     std::cout << "stand-in bookstore   " << bookstore.origin() << "\n"
               << "stand-in marketplace " << market.origin() << "\n";
 
     AppContext ctx(Utf8ToGbk(fs::absolute(dir).string()));
     StartUp(ctx);
-    for (std::size_t i = 0; i < kHostRoleCount; ++i) {
-        auto role = static_cast<HostRole>(i);
-        ctx.hosts().Set(role, role <= HostRole::SourcePromo ? bookstore.origin() : market.origin());
-    }
     // The stand-in has no rate limit; the product keeps its three seconds per upload.
     ctx.publishing().SetPublishPacingMs(o.pacingMs);
     std::cout << "publishing pacing shortened for the demo: " << o.pacingMs
@@ -85,7 +129,9 @@ int RunDemo(const DemoOptions& o) {
         return 1;
     }
     RunOptions run;
+    run.command = "demo";
     run.reportPath = o.report;
+    run.roles = {HostRole::SourceSearch, HostRole::SourceProduct, HostRole::MarketUpload};
     int code = RunJobToEnd(ctx, run);
 
     auto items = market.Items();
@@ -93,10 +139,6 @@ int RunDemo(const DemoOptions& o) {
     for (const auto& item : items)
         std::cout << "  " << item.outerCode << "  " << U8(item.price) << "  category "
                   << item.categoryId << "  " << U8(item.title) << "\n";
-    const fs::path abs = fs::absolute(dir);
-    std::cout << "\nlog:       " << (abs / "Log").string() << "\n"
-              << "databases: " << (abs / "DataBase").string() << "\n"
-              << "pictures:  " << (abs / "images").string() << "\n";
     return code;
 }
 
@@ -105,7 +147,8 @@ int RunDemo(const DemoOptions& o) {
 void AddDemoCommand(CLI::App& app, Runner& run) {
     auto o = std::make_shared<DemoOptions>();
     auto* cmd = app.add_subcommand("demo", "Run a title job against the stand-ins, in-process");
-    cmd->add_option("--dir", o->dir, "Folder for the demo's installed tree (wiped first)");
+    cmd->add_option("--dir", o->dir,
+                    "Folder for the demo's installed tree (new, empty, or an earlier demo's)");
     cmd->add_option("--keyword", o->keyword, "Title keyword");
     cmd->add_option("--pacing-ms", o->pacingMs, "Publishing pacing per upload for the demo");
     cmd->add_option("--report", o->report, "Write the JSON report to this file");

@@ -21,10 +21,15 @@ class InspectCliTest : public ::testing::Test {
 protected:
     InspectCliTest() {
         store.Start("127.0.0.1", 0);
+        // The marketplace is not needed here: its roles point at a closed loopback port.
         std::string ini = "[HOSTS]\r\n";
-        for (HostRole role : {HostRole::SourceSearch, HostRole::SourceCategory,
-                              HostRole::SourceProduct, HostRole::SourcePromo})
-            ini += std::string(HostKey(role)) + "=" + store.origin() + "\r\n";
+        for (std::size_t i = 0; i < kHostRoleCount; ++i) {
+            const auto role = static_cast<HostRole>(i);
+            ini += std::string(HostKey(role)) + "=" +
+                   (role <= HostRole::SourcePromo ? store.origin()
+                                                  : vt::testing::kClosedLoopbackOrigin) +
+                   "\r\n";
+        }
         vt::testing::WriteAll(dir.native() + "/Data/Hosts.ini", ini);
     }
     ~InspectCliTest() override { store.Stop(); }
@@ -59,13 +64,14 @@ TEST_F(InspectCliTest, ListShowsTheRowsOfASavedSearchPageAndWhatWasDropped) {
     ASSERT_TRUE(doc.is_object());
     ASSERT_EQ(doc.at("rows").size(), 2u);
     const auto& first = doc.at("rows")[0];
-    ASSERT_EQ(first.size(), 12u);
-    EXPECT_EQ(first[0], "25000001");
-    EXPECT_EQ(first[1], "1");
-    EXPECT_EQ(first[2], U8(books[0].title));
-    EXPECT_EQ(first[8], books[0].date);
-    EXPECT_EQ(doc.at("rows")[1][0], "25000003");
-    EXPECT_EQ(doc.at("rows")[1][2], U8("算法导论"));
+    ASSERT_EQ(first.size(), 12u);  // keyed by column name, prices and numbers as numbers
+    EXPECT_EQ(first.at("mark"), "25000001");
+    EXPECT_EQ(first.at("number"), 1);
+    EXPECT_EQ(first.at("title"), U8(books[0].title));
+    EXPECT_EQ(first.at("date"), books[0].date);
+    EXPECT_TRUE(first.at("listPrice").is_number()) << first.dump();
+    EXPECT_EQ(doc.at("rows")[1].at("mark"), "25000003");
+    EXPECT_EQ(doc.at("rows")[1].at("title"), U8("算法导论"));
     EXPECT_EQ(doc.at("counters").at("toCollect"), 2);
     EXPECT_EQ(doc.at("counters").at("pendingFiltered"), 1);
     EXPECT_EQ(doc.at("noProducts"), false);
@@ -78,7 +84,8 @@ TEST_F(InspectCliTest, ListReadsAPromotionPageByItsAddress) {
     const std::size_t pageSize = static_cast<std::size_t>(store.catalog().options().pageSize);
     const std::size_t expected = std::min(pageSize, promo.ids.size());
     ASSERT_EQ(doc.at("rows").size(), expected);
-    for (std::size_t i = 0; i < expected; ++i) EXPECT_EQ(doc.at("rows")[i][0], promo.ids[i]);
+    for (std::size_t i = 0; i < expected; ++i)
+        EXPECT_EQ(doc.at("rows")[i].at("mark"), promo.ids[i]);
 }
 
 TEST_F(InspectCliTest, CategoriesOfTheHomePageAndOfOneCategory) {
@@ -93,6 +100,10 @@ TEST_F(InspectCliTest, CategoriesOfTheHomePageAndOfOneCategory) {
     ASSERT_TRUE(doc.is_object());
     ASSERT_EQ(doc.at("categories").size(), tops[1].children.size());
     EXPECT_EQ(doc.at("categories")[0].at("text"), U8(tops[1].children[0].name));
+
+    // A top-level category by its name gives the same.
+    const auto byName = Run({"categories", U8(tops[1].name)});
+    EXPECT_EQ(byName.at("categories"), doc.at("categories"));
 }
 
 TEST_F(InspectCliTest, AMissingFileFails) {

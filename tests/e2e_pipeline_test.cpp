@@ -18,6 +18,7 @@
 #include "market/cookie_sources.h"
 #include "market/login_checks.h"
 #include "market/price_rules.h"
+#include "market/publishing_thread.h"
 #include "support/e2e_job.h"
 #include "support/raw_get.h"
 
@@ -164,6 +165,10 @@ void ExpectEveryOtherRowSaysWhy(E2eJob& job, long pendingFilteredBefore = 0) {
         const sim::Book* book = job.catalog().FindById(id);
         if (book && book->Plain() && pendingFilteredBefore == 0) {
             auto c = collectedRow.find(id);
+            // The publish that found the login lapsed is not tried again.
+            if (c != collectedRow.end() &&
+                ctx.collected().Cell(c->second, kMarketStateCol) == kLapsedNotPublished)
+                continue;
             EXPECT_TRUE(shop.count(id))
                 << "plain book " << id << " was not published: "
                 << (c == collectedRow.end()

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <regex>
 #include <thread>
 #include <vector>
 
+#include "base/text.h"
 #include "core/context.h"
 #include "support/temp_app_dir.h"
 
@@ -82,21 +85,18 @@ TEST(Hosts, UrlJoinsPathsAndCanOpenABareHostOverHttp) {
               "https://127.0.0.1:9443/auction/sell.jhtml");
 }
 
-TEST(Hosts, DefaultsAreRealHostsWithEachSideScheme) {
+TEST(Hosts, WithoutAFileNoRoleHasAHostAndNoAddressCanBeFetched) {
     Hosts hosts;
-    for (HostRole role : kBookstoreRoles) {
-        EXPECT_EQ(hosts.Origin(role).rfind("http://", 0), 0u) << HostKey(role);
-        EXPECT_NE(hosts.Host(role).find("vantrell"), std::string::npos) << HostKey(role);
+    for (std::size_t i = 0; i < kHostRoleCount; ++i) {
+        const auto role = static_cast<HostRole>(i);
+        EXPECT_EQ(hosts.Host(role), "") << HostKey(role);
     }
-    for (HostRole role : kMarketRoles) {
-        EXPECT_EQ(hosts.Origin(role).rfind("https://", 0), 0u) << HostKey(role);
-        EXPECT_EQ(hosts.Host(role).find("127.0.0.1"), std::string::npos) << HostKey(role);
-        EXPECT_NE(hosts.Host(role).find('.'), std::string::npos) << HostKey(role);
-    }
-    EXPECT_EQ(hosts.Host(HostRole::MarketUpload), "upload.taobao.com");
+    // No host in the address: nothing is looked up, whatever the path.
+    EXPECT_EQ(hosts.Url(HostRole::MarketUpload, "/auction/sell.jhtml"),
+              "https:///auction/sell.jhtml");
 }
 
-TEST(Hosts, LoadReadsTheHostsSectionIgnoringCase) {
+TEST(Hosts, LoadReadsTheHostsSectionIgnoringCaseAndNamesTheFirstBadKey) {
     TempAppDir dir(false);
     const std::string path = dir.path() + "/Data/Hosts.ini";
     WriteAll(dir.native() + "/Data/Hosts.ini",
@@ -112,26 +112,59 @@ TEST(Hosts, LoadReadsTheHostsSectionIgnoringCase) {
              "# another comment\r\n");
     Hosts hosts;
     ASSERT_TRUE(hosts.Set(HostRole::MarketMain, "set-before-load.example.com"));
-    ASSERT_TRUE(hosts.Load(path));
+    EXPECT_FALSE(hosts.Load(path));
     EXPECT_EQ(hosts.Origin(HostRole::MarketUpload), "http://127.0.0.1:18081");
     EXPECT_EQ(hosts.Origin(HostRole::SourceSearch), "http://search.example.com");
-    // Missing, refused and other-section keys fall back to the defaults, and so does a
-    // value set before the load.
-    Hosts defaults;
+    // Missing, refused and other-section keys leave their role without a host; so does a
+    // value set before the load. Nothing falls back to a built-in name.
     for (HostRole role : {HostRole::MarketSell, HostRole::MarketTrade, HostRole::MarketMain,
                           HostRole::SourceProduct})
-        EXPECT_EQ(hosts.Origin(role), defaults.Origin(role)) << HostKey(role);
+        EXPECT_EQ(hosts.Host(role), "") << HostKey(role);
+    // The first role in the file's order of roles that is missing: SourceCategory.
+    EXPECT_EQ(hosts.LoadProblem(), path + ": [HOSTS] has no value for SourceCategory");
+}
+
+TEST(Hosts, EachBadFileNamesTheFileAndTheKey) {
+    TempAppDir dir(false);
+    const std::string path = dir.path() + "/Data/Hosts.ini";
+    std::string complete = "[HOSTS]\r\n";
+    for (std::size_t i = 0; i < kHostRoleCount; ++i)
+        complete += std::string(HostKey(static_cast<HostRole>(i))) + "=http://127.0.0.1:1\r\n";
+    const struct {
+        const char* name;
+        std::string text;  // empty: no file at all
+        std::string problem;
+    } cases[] = {
+        {"no file", "", path + " cannot be opened: every site's address is set there"},
+        {"complete", complete, ""},
+        {"one role missing", complete.substr(0, complete.find("MarketImageCdn")),
+         path + ": [HOSTS] has no value for MarketImageCdn"},
+        {"a value that is no host",
+         std::regex_replace(complete, std::regex("MarketSell=[^\r]*"),
+                            "MarketSell=ftp://x.example.com"),
+         path + ": MarketSell = ftp://x.example.com is neither a host name nor an http(s) origin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove(dir.native().append("/Data/Hosts.ini").c_str());
+        if (!c.text.empty())
+            WriteAll(dir.native() + "/Data/Hosts.ini", c.text);
+        Hosts hosts;
+        EXPECT_EQ(hosts.Load(path), c.problem.empty());
+        EXPECT_EQ(hosts.LoadProblem(), c.problem);
+    }
 }
 
 TEST(Hosts, MissingFileFailsAndKeepsTheValues) {
     TempAppDir dir(false);
+    std::remove((dir.native() + "/Data/Hosts.ini").c_str());
     Hosts hosts;
     ASSERT_TRUE(hosts.Set(HostRole::MarketSell, "kept.example.com"));
     EXPECT_FALSE(hosts.Load(dir.path() + "/Data/Hosts.ini"));
     EXPECT_EQ(hosts.Host(HostRole::MarketSell), "kept.example.com");
 }
 
-TEST(Hosts, ShippedFilePointsEveryRoleAtTheStandIns) {
+TEST(Hosts, ShippedFileNamesTheRealSitesAndTestTreesNeverCarryIt) {
     const std::string native = std::string(VT_SOURCE_DATA_DIR) + "/Data/Hosts.ini";
     const std::string bytes = ReadAll(native);
     ASSERT_FALSE(bytes.empty());
@@ -141,19 +174,37 @@ TEST(Hosts, ShippedFilePointsEveryRoleAtTheStandIns) {
             ASSERT_TRUE(i > 0 && bytes[i - 1] == '\r') << "bare LF at byte " << i;
         }
     }
+    // Parsed only; nothing is fetched.
+    Hosts shipped;
+    ASSERT_TRUE(shipped.Load(vt::Utf8ToGbk(native))) << shipped.LoadProblem();
+    for (HostRole role : kBookstoreRoles) {
+        EXPECT_EQ(shipped.Origin(role).rfind("http://", 0), 0u) << HostKey(role);
+        EXPECT_NE(shipped.Host(role).find("vantrell.com"), std::string::npos) << HostKey(role);
+    }
+    for (HostRole role : kMarketRoles) {
+        EXPECT_EQ(shipped.Origin(role).rfind("https://", 0), 0u) << HostKey(role);
+        EXPECT_EQ(shipped.Host(role).find("127.0.0.1"), std::string::npos) << HostKey(role);
+    }
+    EXPECT_EQ(shipped.Host(HostRole::MarketUpload), "upload.taobao.com");
 
-    TempAppDir dir;  // the installed tree, as the program finds it
+    // A test tree made from the shipped data points every role at a closed loopback port.
+    TempAppDir dir;
     AppContext context(dir.path());
-    for (HostRole role : kBookstoreRoles)
-        EXPECT_EQ(context.hosts().Origin(role), "http://127.0.0.1:18080") << HostKey(role);
-    for (HostRole role : kMarketRoles)
-        EXPECT_EQ(context.hosts().Origin(role), "http://127.0.0.1:18081") << HostKey(role);
+    EXPECT_EQ(context.hosts().LoadProblem(), "");
+    for (std::size_t i = 0; i < kHostRoleCount; ++i) {
+        const auto role = static_cast<HostRole>(i);
+        EXPECT_EQ(context.hosts().Origin(role), vt::testing::kClosedLoopbackOrigin)
+            << HostKey(role);
+    }
 }
 
-TEST(Hosts, ContextWithoutTheFileUsesTheDefaults) {
+TEST(Hosts, ContextWithoutTheFileHasNoHostsAndSaysWhy) {
     TempAppDir dir(false);
+    std::remove((dir.native() + "/Data/Hosts.ini").c_str());
     AppContext context(dir.path());
-    EXPECT_EQ(context.hosts().Origin(HostRole::MarketUpload), "https://upload.taobao.com");
+    EXPECT_EQ(context.hosts().Host(HostRole::MarketUpload), "");
+    EXPECT_NE(context.hosts().LoadProblem().find("/Data/Hosts.ini cannot be opened"),
+              std::string::npos);
 }
 
 TEST(Hosts, ReadersSeeWholeValuesWhileAnotherThreadSets) {

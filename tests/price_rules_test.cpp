@@ -74,9 +74,14 @@ TEST(ComputePrice, FollowsTheSellersRules) {
          false, "", "", "8.00"},
         // Single precision rounds these half cents the other way than double would.
         {"single precision, 20.10 at 8.5", kListPrice, "20.10", "", "8.5", kPlus, "", "", "", false,
-         "", "", "17.08"},
+         "", "", "17.09"},
         {"single precision, 20.06 at 7.5", kListPrice, "20.06", "", "7.5", kPlus, "", "", "", false,
          "", "", "15.05"},
+        // The base price itself is single precision too.
+        {"single-precision base, 19.90 at 7.5", kListPrice, "19.90", "", "7.5", kPlus, "", "", "",
+         false, "", "", "14.92"},
+        {"single-precision base, 20.70 at 8.5", kListPrice, "20.70", "", "8.5", kPlus, "", "", "",
+         false, "", "", "17.60"},
     };
     for (const PriceCase& c : cases) {
         SysConfig config;

@@ -509,11 +509,15 @@ TEST_F(PublishOneTest, RefusedItemShowsTheDetailAndIsLogged) {
 // A marketplace that answers the sell page as set up and refuses every other request.
 class ScriptedMarket {
 public:
-    explicit ScriptedMarket(std::string sellPage) : sellPage_(std::move(sellPage)) {
+    // pictureUrl: the picture upload succeeds with that address (empty: refused too).
+    explicit ScriptedMarket(std::string sellPage, std::string pictureUrl = "")
+        : sellPage_(std::move(sellPage)), pictureUrl_(std::move(pictureUrl)) {
         server_.SetHandler([this](const sim::HttpRequest& req) {
             sim::HttpResponse res;
             if (req.path == "/auction/sell.jhtml")
                 res.body = sellPage_;
+            else if (req.path == "/auction/publish/uploadSingleImage.do" && !pictureUrl_.empty())
+                res.body = "{\"result\":true,\"url\":\"" + pictureUrl_ + "\"}";
             else
                 res.status = 500;
             return res;
@@ -524,6 +528,7 @@ public:
 
 private:
     std::string sellPage_;
+    std::string pictureUrl_;
     sim::HttpServer server_;
 };
 
@@ -537,11 +542,15 @@ TEST_F(PublishOneTest, MissingKeysOrPictureAddressFailTheRowAndCount) {
         {"<html>卖家中心</html>", "未登陆淘宝网,或登陆失效，请登陆", false},
         {sim::SellPageHtml("seller", {"p", "tok", "1700000000000", "650001"}),
          "图片地址为空上传失败", true},
+        // The form got no answer: that is said, not an empty "失败：".
+        {sim::SellPageHtml("seller", {"p", "tok", "1700000000000", "650001"}), "失败：淘宝无应答",
+         true},
     };
     int failures = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(U8(c.status));
-        ScriptedMarket scripted(c.sellPage);
+        ScriptedMarket scripted(c.sellPage,
+                                c.status == "失败：淘宝无应答" ? "http://127.0.0.1:1/p.jpg" : "");
         ASSERT_TRUE(scripted.Start());
         PointMarketAt(ctx_.hosts(), scripted.origin());
         ctx_.session().MarkLoginValid();

@@ -172,6 +172,36 @@ TEST_F(PublishingThreadTest, LapsedLoginHoldsEveryRowUntilTheSellerLogsInAgain) 
     EXPECT_EQ(market_.Items().size(), 1u);
 }
 
+TEST_F(PublishingThreadTest, ARowIsTakenOnceAndANewLoginGoesOnWithTheNextRow) {
+    std::vector<const sim::Book*> books;
+    for (const sim::Book& b : store_.catalog().books())
+        if (b.Plain() && books.size() < 3)
+            books.push_back(&b);
+    ASSERT_EQ(books.size(), 3u);
+    // The seller pages refuse the first attempt: the login lapses with it.
+    market_.SetAccessLimited(true);
+    Collect(*books[0]);
+    StartPublishingThreads(ctx_, 1, false);
+    ASSERT_TRUE(WaitFor([&] { return !ctx_.session().LoginValid(); }));
+    ASSERT_TRUE(WaitFor([&] { return Status(0) == kLapsedNotPublished; })) << U8(Status(0));
+
+    // The seller logs in again; the pages answer again.
+    market_.SetAccessLimited(false);
+    Collect(*books[1]);
+    Collect(*books[2]);
+    ctx_.session().MarkLoginValid();
+    ASSERT_TRUE(WaitFor([&] { return ctx_.counters().Number(CounterBox::Published) == 2; }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // The first book was not tried again: it is neither in the shop nor counted twice.
+    EXPECT_EQ(U8(Status(0)), U8(kLapsedNotPublished));
+    const std::vector<sim::ShopItem> shop = market_.Items();
+    ASSERT_EQ(shop.size(), 2u);
+    EXPECT_EQ(shop[0].outerCode, books[1]->id);
+    EXPECT_EQ(shop[1].outerCode, books[2]->id);
+    EXPECT_EQ(ctx_.counters().Number(CounterBox::Published), 2);
+    EXPECT_EQ(Cursor(), 3);
+}
+
 // True when every worker of the context ends within five seconds. When they do not, the
 // job is stopped so that the test can still end.
 bool WorkersEnd(AppContext& ctx) {

@@ -20,6 +20,8 @@ namespace {
 // The stage's tree with its Hosts.ini pointing every marketplace role at the stand-in.
 void PointHostsAtStandIn(MarketStage& stage) {
     std::string ini = "[HOSTS]\r\n";
+    for (const char* key : {"SourceSearch", "SourceCategory", "SourceProduct", "SourcePromo"})
+        ini += std::string(key) + "=" + kClosedLoopbackOrigin + "\r\n";
     for (const char* key : {"MarketLogin", "MarketUpload", "MarketSell", "MarketTrade",
                             "MarketAdvertising", "MarketMain", "MarketImageCdn"})
         ini += std::string(key) + "=" + stage.market().origin() + "\r\n";
@@ -77,6 +79,34 @@ TEST(PriceCommand, PrintsThePriceOfTheSavedSettings) {
     RunResult r = price("39.80", "20.00");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "31.84\n");
+
+    // Settings for this run only, and how the price came about on standard error.
+    const struct {
+        std::vector<std::string> sets;
+        std::string listPrice, out, why;
+    } runs[] = {
+        {{"PriceDazheP=7.5"}, "19.90", "14.92\n", "discount: PriceDazheP 7.5 tenths -> 14.92"},
+        {{"PriceDazheP=8.5"}, "20.70", "17.60\n", "base: the list price (YuanJiaDazheP=list)"},
+        {{"JiaJianSign=-", "JiaJian=2"}, "39.80", "29.84\n", "adjustment: - JiaJian 2 -> 29.84"},
+        {{"PriceDazheP=3", "EditShouJiaDiYu=5", "ShouJiaMoRenZhe=6"},
+         "50.00",
+         "30.00\n",
+         "ratio floor: below EditShouJiaDiYu 5 tenths of the base, so ShouJiaMoRenZhe 6"},
+        {{"PriceDazheP=1", "PriceSet5P=false"},
+         "20.00",
+         "2.00\n",
+         "price floor: off (PriceSet5P=false)"},
+    };
+    for (const auto& c : runs) {
+        std::vector<std::string> args = {"price", "--market-price", c.listPrice, "--app-dir", dir};
+        for (const std::string& set : c.sets) args.insert(args.end(), {"--set", set});
+        const RunResult run = RunProgram(BinPath("vantrell-cli"), args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, c.out) << c.sets.front();
+        EXPECT_NE(run.err.find(c.why), std::string::npos) << run.err;
+    }
+    // Nothing of it was saved.
+    EXPECT_EQ(price("39.80", "20.00").out, "31.84\n");
 
     r = price(" ", "20.00");
     EXPECT_NE(r.exitCode, 0);

@@ -14,21 +14,20 @@ struct RoleInfo {
     HostRole role;
     std::string_view key;
     std::string_view scheme;  // used for a bare host name
-    std::string_view defaultHost;
 };
 
 constexpr std::array<RoleInfo, kHostRoleCount> kRoles{{
-    {HostRole::SourceSearch, "SourceSearch", "http", "search.vantrell.com"},
-    {HostRole::SourceCategory, "SourceCategory", "http", "category.vantrell.com"},
-    {HostRole::SourceProduct, "SourceProduct", "http", "product.vantrell.com"},
-    {HostRole::SourcePromo, "SourcePromo", "http", "promo.vantrell.com"},
-    {HostRole::MarketLogin, "MarketLogin", "https", "login.taobao.com"},
-    {HostRole::MarketUpload, "MarketUpload", "https", "upload.taobao.com"},
-    {HostRole::MarketSell, "MarketSell", "https", "sell.taobao.com"},
-    {HostRole::MarketTrade, "MarketTrade", "https", "trade.taobao.com"},
-    {HostRole::MarketAdvertising, "MarketAdvertising", "https", "www.alimama.com"},
-    {HostRole::MarketMain, "MarketMain", "https", "www.taobao.com"},
-    {HostRole::MarketImageCdn, "MarketImageCdn", "https", "img.alicdn.com"},
+    {HostRole::SourceSearch, "SourceSearch", "http"},
+    {HostRole::SourceCategory, "SourceCategory", "http"},
+    {HostRole::SourceProduct, "SourceProduct", "http"},
+    {HostRole::SourcePromo, "SourcePromo", "http"},
+    {HostRole::MarketLogin, "MarketLogin", "https"},
+    {HostRole::MarketUpload, "MarketUpload", "https"},
+    {HostRole::MarketSell, "MarketSell", "https"},
+    {HostRole::MarketTrade, "MarketTrade", "https"},
+    {HostRole::MarketAdvertising, "MarketAdvertising", "https"},
+    {HostRole::MarketMain, "MarketMain", "https"},
+    {HostRole::MarketImageCdn, "MarketImageCdn", "https"},
 }};
 
 constexpr bool RolesInEnumOrder() {
@@ -53,14 +52,7 @@ std::string_view HostKey(HostRole role) {
     return Info(role).key;
 }
 
-Hosts::Hosts() {
-    SetDefaults(entries_);
-}
-
-void Hosts::SetDefaults(std::array<Entry, kHostRoleCount>& entries) {
-    for (const RoleInfo& info : kRoles)
-        entries[static_cast<std::size_t>(info.role)] = Entry{{}, std::string(info.defaultHost)};
-}
+Hosts::Hosts() = default;
 
 bool Hosts::Parse(std::string_view value, Entry& out) {
     std::string text = Trim(value);
@@ -92,20 +84,35 @@ bool Hosts::Parse(std::string_view value, Entry& out) {
 
 bool Hosts::Load(const std::string& gbkPath) {
     std::FILE* f = std::fopen(NativePath(gbkPath).c_str(), "rb");
-    if (!f)
+    if (!f) {
+        std::unique_lock lock(mutex_);
+        loadProblem_ = gbkPath + " cannot be opened: every site's address is set there";
         return false;
+    }
     std::fclose(f);
 
     std::array<Entry, kHostRoleCount> entries;
-    SetDefaults(entries);
+    std::string problem;
     for (const RoleInfo& info : kRoles) {
-        std::string value = ReadProfileString(gbkPath, "HOSTS", info.key, "");
-        if (!value.empty())
-            Parse(value, entries[static_cast<std::size_t>(info.role)]);
+        const std::string value = ReadProfileString(gbkPath, "HOSTS", info.key, "");
+        std::string why;
+        if (Trim(value).empty())
+            why = gbkPath + ": [HOSTS] has no value for " + std::string(info.key);
+        else if (!Parse(value, entries[static_cast<std::size_t>(info.role)]))
+            why = gbkPath + ": " + std::string(info.key) + " = " + value +
+                  " is neither a host name nor an http(s) origin";
+        if (problem.empty())
+            problem = why;
     }
     std::unique_lock lock(mutex_);
     entries_ = std::move(entries);
-    return true;
+    loadProblem_ = problem;
+    return problem.empty();
+}
+
+std::string Hosts::LoadProblem() const {
+    std::shared_lock lock(mutex_);
+    return loadProblem_;
 }
 
 bool Hosts::Set(HostRole role, std::string_view value) {

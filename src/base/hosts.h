@@ -1,6 +1,9 @@
 // Where each remote service lives. Paths and query keys are fixed by the code that
 // builds each request; only the hosts are configuration, read from Data/Hosts.ini
 // (section "HOSTS", one key per role) so that the stand-ins can take their place.
+// There are no built-in hosts: a role the file does not name has no host, and its
+// addresses cannot be fetched, so a wrong or missing file never sends work to the real
+// sites by surprise; the loader says which file and key is wrong.
 //
 // A value is either a bare host name ("upload.taobao.com", optionally with ":port"),
 // which keeps the scheme the system uses for that role (http for the bookstore, https
@@ -38,13 +41,17 @@ std::string_view HostKey(HostRole role);
 
 class Hosts {
 public:
-    // Every role starts at its real-world default.
+    // Every role starts without a host.
     Hosts();
 
-    // Resets every role to its default, then applies the file's values. A file that
-    // cannot be opened changes nothing and yields false. Unknown keys and values that
-    // are not a host or an http(s) origin are ignored.
+    // Applies the file's values to every role. A file that cannot be opened changes
+    // nothing and yields false. A role that is missing or whose value is not a host or
+    // an http(s) origin is left without a host and yields false; LoadProblem names the
+    // file and the first such key. Unknown keys are ignored.
     bool Load(const std::string& gbkPath);
+    // Why the last Load failed (GBK), naming the file and the key; empty after a
+    // successful one.
+    std::string LoadProblem() const;
     // One role's value, in either form. False (and nothing changed) when unusable.
     bool Set(HostRole role, std::string_view value);
 
@@ -65,10 +72,10 @@ private:
         std::string authority;
     };
     static bool Parse(std::string_view value, Entry& out);
-    static void SetDefaults(std::array<Entry, kHostRoleCount>& entries);
 
     mutable std::shared_mutex mutex_;
     std::array<Entry, kHostRoleCount> entries_;
+    std::string loadProblem_;
 };
 
 }  // namespace vt

@@ -19,7 +19,15 @@ struct CommonOptions {
 // Adds --app-dir to a subcommand.
 void AddCommonOptions(CLI::App& command, CommonOptions& options);
 
+// The installed tree the options name (UTF-8, no trailing slash).
+std::string AppDirOf(const CommonOptions& options);
+
 // The context over the chosen installed tree, with the settings loaded as at start-up.
+// Null, with the cause on standard error and exitCode set, when the tree is unusable:
+// a missing folder or data file, a folder that cannot be written, a Hosts.ini without a
+// usable value for every role.
+std::unique_ptr<AppContext> MakeContext(const CommonOptions& options, int& exitCode);
+// The same where the caller only needs to know whether it worked.
 std::unique_ptr<AppContext> MakeContext(const CommonOptions& options);
 
 // GBK -> UTF-8 for terminal and JSON output.
@@ -33,5 +41,7 @@ void PrintJson(const nlohmann::json& doc);
 // A validation or runtime error in the system's own words: printed (UTF-8) on standard
 // error; the command exits non-zero.
 int Fail(const std::string& gbkMessage, int code = 1);
+// "error: " + a message already in UTF-8, on standard error; returns the code.
+int Error(const std::string& utf8Message, int code);
 
 }  // namespace vt::cli

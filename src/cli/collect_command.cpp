@@ -7,7 +7,12 @@
 #include "base/text.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/input_checks.h"
 #include "cli/job_session.h"
+#include "cli/list_aliases.h"
+#include "cli/setting_overrides.h"
+#include "cli/site_probe.h"
 #include "collect/category_fetch.h"
 
 namespace vt::cli {
@@ -22,7 +27,11 @@ struct CollectOptions {
     std::vector<std::string> filters;
     std::string from, to;
     std::string report;
+    int pacingMs = -1;
+    std::vector<std::string> sets;
 };
+
+constexpr long kMaxPage = 10000;
 
 std::vector<std::string> SplitCommas(const std::string& text) {
     std::vector<std::string> parts;
@@ -74,36 +83,104 @@ int FindCategory(AppContext& ctx, const std::string& path) {
     return CategoryTree::kNoNode;
 }
 
+// What a request says before anything is fetched; empty when it can start.
+std::string CheckRequest(const CollectOptions& o, long& from, long& to) {
+    std::string problem = CheckAccountOptions(o.account, true);
+    if (problem.empty() && !o.report.empty())
+        problem = CheckReportPath(o.report);
+    if (problem.empty())
+        problem = CheckSettingOverrides(o.sets, o.account.Given());
+    if (problem.empty() && o.mode == CollectMode::Category && SplitCommas(o.category).empty())
+        problem = "--category names no category (inspect categories lists them)";
+    if (problem.empty() && o.mode == CollectMode::Promo)
+        problem = CheckHttpAddress("--promo", o.promo);
+    if (problem.empty() && !o.from.empty())
+        problem = CheckWholeNumber("--from", o.from, 1, kMaxPage, from);
+    if (problem.empty() && !o.to.empty())
+        problem = CheckWholeNumber("--to", o.to, 1, kMaxPage, to);
+    if (problem.empty() && !o.sort.empty() && SortLabelOf(o.sort).empty())
+        problem = "unknown --sort \"" + o.sort + "\"; one of: " + SortChoices();
+    for (const std::string& f : o.filters) {
+        ListFilter filter;
+        if (problem.empty() && !FindFilter(f, filter))
+            problem = "unknown --filter \"" + f + "\"; one of: " + FilterChoices();
+    }
+    return problem;
+}
+
+// The bookstore role a mode's list pages come from.
+HostRole ListRole(CollectMode mode) {
+    switch (mode) {
+        case CollectMode::Category:
+            return HostRole::SourceCategory;
+        case CollectMode::Promo:
+            return HostRole::SourcePromo;
+        default:
+            return HostRole::SourceSearch;
+    }
+}
+
 int RunCollect(const CollectOptions& o) {
-    auto ctx = MakeContext(o.common);
+    long from = 0, to = 0;
+    const std::string problem = CheckRequest(o, from, to);
+    if (!problem.empty())
+        return Error(problem, kExitUsage);
+    int code = kExitOk;
+    auto ctx = MakeContext(o.common, code);
+    if (!ctx)
+        return code;
     std::vector<std::string> messages;
     ctx->SetMessageSink([&messages](const std::string& m) { messages.push_back(m); });
-    auto failWithMessages = [&messages]() {
+    auto refusal = [&messages]() {
         std::string all;
-        for (const auto& m : messages) all += (all.empty() ? "" : "\n") + m;
-        return Fail(all.empty() ? std::string("未开始采集") : all);
+        for (const auto& m : messages) all += (all.empty() ? "" : "; ") + U8(m);
+        return Error(all.empty() ? std::string("the job did not start") : all, kExitUsage);
     };
 
-    // "from" and "to" are stored like the settings (for this run only).
+    ApplySettingOverrides(*ctx, o.sets);
+    // "from" and "to" are stored like the settings (for this run only); what is not
+    // given comes from Setting.ini, and the two must make a range.
     if (!o.from.empty())
-        ctx->config().SetStartPageFrom(Gbk(o.from));
+        ctx->config().SetStartPageFrom(std::to_string(from));
     if (!o.to.empty())
-        ctx->config().SetCaiJiYeShu(Gbk(o.to));
-    CollectionPanel& panel = ctx->panel();
-    if (!o.sort.empty() && !panel.SelectSort(Gbk(o.sort)))
-        return Fail("未知的排序方式：" + Gbk(o.sort));
-    for (const std::string& caption : o.filters) {
-        bool known = false;
-        for (int i = 0; i < kListFilters; ++i) {
-            auto filter = static_cast<ListFilter>(i);
-            if (Gbk(caption) == ListFilterCaption(filter)) {
-                panel.SetFilter(filter, true);
-                known = true;
-            }
-        }
-        if (!known)
-            return Fail("未知的筛选条件：" + Gbk(caption));
+        ctx->config().SetCaiJiYeShu(std::to_string(to));
+    const std::string fromText = U8(ctx->config().StartPageFrom());
+    const std::string toText = U8(ctx->config().CaiJiYeShu());
+    if (o.mode != CollectMode::Promo) {
+        std::string why = CheckWholeNumber("first page (--from or StartPageFrom in Setting.ini)",
+                                           fromText, 1, kMaxPage, from);
+        if (why.empty())
+            why = CheckWholeNumber("last page (--to or CaiJiYeShu in Setting.ini)", toText, 1,
+                                   kMaxPage, to);
+        if (why.empty() && from > to)
+            why = "the first page " + fromText + " comes after the last page " + toText +
+                  " (--from must not exceed --to)";
+        if (!why.empty())
+            return Error(why, kExitUsage);
     }
+    CollectionPanel& panel = ctx->panel();
+    if (!o.sort.empty())
+        panel.SelectSort(SortLabelOf(o.sort));
+    for (const std::string& caption : o.filters) {
+        ListFilter filter;
+        if (FindFilter(caption, filter))
+            panel.SetFilter(filter, true);
+    }
+
+    // Every site the job needs, before any work: an unreachable one is named here
+    // rather than showing as a job that found nothing.
+    const std::string unreachable = FirstUnreachable(
+        ctx->hosts(), {ListRole(o.mode), HostRole::SourceProduct, HostRole::MarketLogin,
+                       HostRole::MarketUpload, HostRole::MarketSell});
+    if (!unreachable.empty())
+        return Error(unreachable, kExitFailure);
+
+    SellerLogin login;
+    if (!login.List(*ctx, o.account))
+        return kExitFailure;
+    const std::string freight = ApplyFreightOverride(*ctx, o.sets);
+    if (!freight.empty())
+        return Error(freight, kExitUsage);
 
     // The mode button and its input box, as the seller would set them; an empty input
     // is left to the job start, which names what is missing.
@@ -118,20 +195,32 @@ int RunCollect(const CollectOptions& o) {
         for (const std::string& path : SplitCommas(Gbk(o.category))) {
             int node = FindCategory(*ctx, path);
             if (node == CategoryTree::kNoNode)
-                return Fail("找不到类目：" + path);
+                return Error("no category \"" + U8(path) +
+                                 "\"; inspect categories [NAME] lists them (a lower one as "
+                                 "TOP>NAME)",
+                             kExitUsage);
             panel.tree().SetChecked(node, true);
         }
     }
 
-    SellerLogin login;
-    if (!login.List(*ctx, o.account))
-        return 1;
+    ApplyPacing(*ctx, o.pacingMs);
+    if (o.mode == CollectMode::Promo)
+        std::cerr << "collecting the promotion page " << o.promo << "\n";
+    else
+        std::cerr << "collecting list pages " << fromText << " to " << toText
+                  << ((o.from.empty() || o.to.empty()) ? " (defaults from Data/Setting.ini)" : "")
+                  << "\n";
+    std::cerr << "upload pacing: " << ctx->publishing().PublishPacingMs()
+              << " ms per upload and account" << std::endl;
     if (!PressStart(*ctx))
-        return failWithMessages();
+        return refusal();
     for (const auto& m : messages) std::cerr << U8(m) << std::endl;
     RunOptions run;
+    run.command = "collect";
     run.reportPath = o.report;
     run.login = &login;
+    run.roles = {ListRole(o.mode), HostRole::SourceProduct, HostRole::MarketUpload,
+                 HostRole::MarketSell};
     return RunJobToEnd(*ctx, run);
 }
 
@@ -142,25 +231,32 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     auto* cmd = app.add_subcommand("collect", "Collect books and publish them to the shop");
     auto* mode = cmd->add_option_group("mode", "What to collect (one of them)");
     const std::pair<CLI::Option*, CollectMode> modes[] = {
-        {mode->add_option("--title", o->title, "Book title keyword (按图书名称)"),
+        {mode->add_option("--title", o->title, "Book title keyword (" + U8("按图书名称") + ")"),
          CollectMode::Title},
-        {mode->add_option("--author", o->author, "Author keyword (按作者)"), CollectMode::Author},
-        {mode->add_option("--publisher", o->publisher, "Publisher keyword (按出版社)"),
+        {mode->add_option("--author", o->author, "Author keyword (" + U8("按作者") + ")"),
+         CollectMode::Author},
+        {mode->add_option("--publisher", o->publisher,
+                          "Publisher keyword (" + U8("按出版社") + ")"),
          CollectMode::Publisher},
-        {mode->add_option(
-             "--category", o->category,
-             "Categories by address or name, comma-separated; a lower one as TOP>NAME"),
+        {mode->add_option("--category", o->category,
+                          "Categories by address or name, comma-separated; a lower one as TOP>NAME "
+                          "(inspect categories lists them)"),
          CollectMode::Category},
-        {mode->add_option("--promo", o->promo, "Promotion page address (按活动地址采集)"),
+        {mode->add_option("--promo", o->promo,
+                          "Promotion page address, http(s) (" + U8("按活动地址采集") + ")"),
          CollectMode::Promo}};
     mode->require_option(1);
     for (const auto& [option, value] : modes)
         option->each([o, value = value](const std::string&) { o->mode = value; });
-    cmd->add_option("--sort", o->sort, "Sort order by its label (销售由高到低 …)");
-    cmd->add_option("--filter", o->filters, "List filters by caption (Vantrell自营, 只看有货 …)");
-    cmd->add_option("--from", o->from, "First list page");
-    cmd->add_option("--to", o->to, "Last list page");
-    cmd->add_option("--report", o->report, "Write the JSON report to this file");
+    cmd->add_option("--sort", o->sort, "Sort order by alias or label: " + SortChoices());
+    cmd->add_option("--filter", o->filters,
+                    "List filter by alias or caption, repeatable: " + FilterChoices());
+    cmd->add_option("--from", o->from, "First list page (default: StartPageFrom of Setting.ini)");
+    cmd->add_option("--to", o->to, "Last list page (default: CaiJiYeShu of Setting.ini)");
+    cmd->add_option("--report", o->report,
+                    "Write the JSON report to this file (\"-\": standard output)");
+    AddPacingOption(*cmd, o->pacingMs);
+    AddSetOption(*cmd, o->sets);
     AddAccountOptions(*cmd, o->account);
     AddCommonOptions(*cmd, o->common);
     cmd->callback([o, &run] { run = [o] { return RunCollect(*o); }; });

@@ -15,5 +15,7 @@ void AddLoginCommand(CLI::App& app, Runner& run);
 void AddPriceCommand(CLI::App& app, Runner& run);
 void AddCollectCommand(CLI::App& app, Runner& run);
 void AddImportCommand(CLI::App& app, Runner& run);
+// "inspect item" (after AddInspectCommands) and "publish".
+void AddItemCommands(CLI::App& app, Runner& run);
 
 }  // namespace vt::cli

@@ -1,40 +1,85 @@
-// What a headless job shows: a one-line progress view for the terminal, the summary at
-// the end with the drop reasons, and the JSON report with both lists and every counter.
+// What a headless job shows: a progress line, the summary at the end, and the JSON
+// report. Every book found lands in exactly one figure: published, skipped with its
+// reason, failed with its reason, or left unprocessed; books dropped while the list pages
+// were read have no row and are counted as skipped.
 #pragma once
 
 #include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "core/context.h"
 
 namespace vt::cli {
 
-// The figures a progress line and a summary show, read from the lists and boxes.
-struct JobFigures {
-    int found = 0;          // rows of the to-collect list
-    long filtered = 0;      // both "过滤：" boxes
-    int collected = 0;      // rows of the collected list
-    long published = 0;     // "成功上传："
-    long failed = 0;        // "上传失败："
-    int pictureFailed = 0;  // collected rows whose picture did not download
+inline constexpr int kReportSchemaVersion = 1;
+
+// What the collected list forgets once a book is handled (its record is released after
+// the upload): ISBN, prices and the computed price, noted when the row is appended.
+class CollectedNotes {
+public:
+    explicit CollectedNotes(AppContext& ctx);
+    ~CollectedNotes();
+    CollectedNotes(const CollectedNotes&) = delete;
+    CollectedNotes& operator=(const CollectedNotes&) = delete;
+
+    struct Note {
+        std::string isbn, listPrice, sitePrice;
+        float price = 0;
+        bool priced = false;
+    };
+    // The note of a collected row; empty when none was taken.
+    Note Of(int row) const;
+
+private:
+    AppContext& ctx_;
+    int subscription_ = -1;
+    mutable std::mutex mutex_;
+    std::map<int, Note> notes_;
 };
 
-JobFigures ReadFigures(AppContext& ctx);
+enum class BookStatus { Published, Skipped, Failed, Unprocessed };
+const char* StatusKey(BookStatus status);
 
-// "found 120  filtered 14  collected 80  published 61  failed 2  (3.1 books/s)" (UTF-8).
-std::string ProgressLine(const JobFigures& figures, double elapsedSeconds);
+struct BookOutcome {
+    std::string code, title, isbn, listPrice, sitePrice;  // GBK
+    float price = 0;
+    bool priced = false;
+    std::string itemId;
+    BookStatus status = BookStatus::Unprocessed;
+    std::string reason;  // GBK
+};
 
-// Every status text of the to-collect list (the drop reasons) with how many rows carry it.
-std::map<std::string, int> DropReasons(AppContext& ctx);
-// Every text of the collected list's "淘宝状态" column with its count.
-std::map<std::string, int> PublishOutcomes(AppContext& ctx);
+struct JobOutcome {
+    std::vector<BookOutcome> books;  // one per to-collect row
+    long listStageDropped = 0;       // dropped before they got a row
+    long found = 0, published = 0, skipped = 0, failed = 0, unprocessed = 0;
+};
 
-// The summary printed at the end (UTF-8, several lines).
-std::string Summary(AppContext& ctx, double elapsedSeconds);
+// Reads both lists, the boxes and the account's records once the workers have left.
+JobOutcome ClassifyBooks(AppContext& ctx, const CollectedNotes* notes);
 
-// The report: both lists with every cell, every counter box and label, the account state
-// text and the success and failure counts. Texts converted to UTF-8.
-nlohmann::json BuildReport(AppContext& ctx, const std::string& accountState);
+// "processed 40/60  published 31  skipped 7  failed 2  elapsed 0:12  left ~0:06" (UTF-8).
+std::string ProgressLine(AppContext& ctx, double elapsedSeconds);
+
+// The summary printed at the end (UTF-8, several lines), with where the files went.
+std::string Summary(AppContext& ctx, const JobOutcome& outcome, double elapsedSeconds,
+                    bool interrupted);
+
+struct ReportInfo {
+    std::string command;
+    int exitCode = 0;
+    bool interrupted = false;
+    double elapsedSeconds = 0;
+    std::string cause;  // UTF-8; why the job did not succeed, when known
+};
+
+// The report (schema version kReportSchemaVersion, documented in the README).
+nlohmann::json BuildReport(AppContext& ctx, const JobOutcome& outcome, const ReportInfo& info);
+
+// One to-collect row keyed by column name (prices and counts as numbers), UTF-8.
+nlohmann::json ToCollectRowJson(const ToCollectRow& row);
 
 }  // namespace vt::cli

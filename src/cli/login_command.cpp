@@ -6,6 +6,9 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/input_checks.h"
+#include "cli/site_probe.h"
 #include "market/cookie_sources.h"
 #include "market/login_checks.h"
 
@@ -31,15 +34,25 @@ bool ReadPassword(const std::string& path, std::string& password) {
 
 int RunLogin(const LoginOptions& options) {
     std::string password;
-    if (!ReadPassword(options.passwordFile, password))
-        return Fail("无法读取密码文件：" + Gbk(options.passwordFile), 2);
-    auto ctx = MakeContext(options.common);
+    const std::string problem = CheckPasswordFile(options.passwordFile);
+    if (!problem.empty() || !ReadPassword(options.passwordFile, password))
+        return Error(problem.empty() ? "the password file cannot be read" : problem, kExitUsage);
+    int code = kExitOk;
+    auto ctx = MakeContext(options.common, code);
+    if (!ctx)
+        return code;
     ctx->session().SetMessageHandler(
         [](const std::string& message) { std::cout << U8(message) << std::endl; });
     PasswordLogin source(ctx->hosts(), Gbk(options.nick), Gbk(password));
     const bool valid = ConfirmSingleLogin(*ctx, source);
     std::cout << U8(ctx->session().Title()) << std::endl;
-    return valid ? 0 : 1;
+    if (valid)
+        return kExitOk;
+    const std::string unreachable = FirstUnreachable(
+        ctx->hosts(), {HostRole::MarketLogin, HostRole::MarketUpload, HostRole::MarketSell});
+    return Error(
+        unreachable.empty() ? "wrong member name or password for " + options.nick : unreachable,
+        kExitFailure);
 }
 
 }  // namespace

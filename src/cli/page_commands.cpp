@@ -7,8 +7,14 @@
 #include <string>
 
 #include "base/http_client.h"
+#include "base/text.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/job_report.h"
+#include "cli/job_session.h"
+#include "cli/setting_overrides.h"
+#include "cli/site_probe.h"
 #include "collect/category_fetch.h"
 #include "collect/list_parsers.h"
 #include "detail/book_filters.h"
@@ -73,6 +79,8 @@ int RunProduct(const ProductOptions& options) {
     // The context is made so that --app-dir is honoured like everywhere else; reading a
     // page needs no settings.
     const auto ctx = MakeContext(options.common);
+    if (!ctx)
+        return kExitUsage;
     DetailPage page;
     if (IsAddress(options.source)) {
         page.text = HttpHelper::GetPage(options.source);
@@ -81,18 +89,39 @@ int RunProduct(const ProductOptions& options) {
     } else if (!ReadSavedPage(options.source, page.text)) {
         return Fail("文件不存在：" + Gbk(options.source));
     }
+    // A page without a title or an ISBN is no product page: a script must not take
+    // its empty fields for a book.
+    if (ExtractProductName(page).empty() && ExtractIsbn(page).empty())
+        return Error(options.source + " is not a product page: no title and no ISBN found",
+                     kExitFailure);
     PrintJson(DescribeProduct(page));
     return 0;
 }
 
 struct ListOptions {
     CommonOptions common;
+    AccountOptions account;
+    std::vector<std::string> sets;
     std::string layout = "search";
     std::string source;  // a saved page (UTF-8 file name) or an http(s) address
 };
 
 int RunList(const ListOptions& options) {
-    auto ctx = MakeContext(options.common);
+    std::string problem = CheckAccountOptions(options.account, false);
+    if (problem.empty())
+        problem = CheckSettingOverrides(options.sets, options.account.Given());
+    if (!problem.empty())
+        return Error(problem, kExitUsage);
+    int code = kExitOk;
+    auto ctx = MakeContext(options.common, code);
+    if (!ctx)
+        return code;
+    ApplySettingOverrides(*ctx, options.sets);
+    // With an account its records and its shop take part: the "already published" and
+    // on-sale filters run as in a job.
+    SellerLogin login;
+    if (!login.List(*ctx, options.account))
+        return kExitFailure;
     std::string page;
     if (IsAddress(options.source))
         page = HttpHelper::GetPage(options.source);
@@ -108,11 +137,8 @@ int RunList(const ListOptions& options) {
         ParseSearchPage(*ctx, page);
 
     nlohmann::json rows = nlohmann::json::array();
-    for (int i = 0; i < ctx->toCollect().Count(); ++i) {
-        nlohmann::json cells = nlohmann::json::array();
-        for (const std::string& cell : ctx->toCollect().RowAt(i)) cells.push_back(U8(cell));
-        rows.push_back(std::move(cells));
-    }
+    for (int i = 0; i < ctx->toCollect().Count(); ++i)
+        rows.push_back(ToCollectRowJson(ctx->toCollect().RowAt(i)));
     PrintJson({{"layout", options.layout},
                {"noProducts", ReportsNoProducts(page)},
                {"rows", std::move(rows)},
@@ -128,9 +154,31 @@ struct CategoryOptions {
 };
 
 int RunCategories(const CategoryOptions& options) {
-    auto ctx = MakeContext(options.common);
+    int code = kExitOk;
+    auto ctx = MakeContext(options.common, code);
+    if (!ctx)
+        return code;
+    std::string address = Gbk(options.address);
+    std::vector<VTCateInfo> found;
+    // A top-level category may be named instead of addressed.
+    if (!address.empty() && address.find('/') == std::string::npos) {
+        for (const VTCateInfo& top : FetchCategories(*ctx, ""))
+            if (Trim(top.Text) == Trim(address))
+                found = FetchCategories(*ctx, top.Url);
+        if (found.empty())
+            return Error("no top-level category is named \"" + options.address +
+                             "\" (inspect categories lists them)",
+                         kExitUsage);
+    } else {
+        found = FetchCategories(*ctx, address);
+    }
+    if (found.empty()) {
+        const std::string unreachable = FirstUnreachable(ctx->hosts(), {HostRole::SourceCategory});
+        if (!unreachable.empty())
+            return Error(unreachable, kExitFailure);
+    }
     nlohmann::json list = nlohmann::json::array();
-    for (const VTCateInfo& info : FetchCategories(*ctx, Gbk(options.address)))
+    for (const VTCateInfo& info : found)
         list.push_back({{"url", U8(info.Url)}, {"text", U8(info.Text)}});
     PrintJson({{"address", options.address}, {"categories", std::move(list)}});
     return 0;
@@ -157,13 +205,16 @@ void AddInspectCommands(CLI::App& app, Runner& run) {
         ->check(CLI::IsMember({"search", "category", "promo"}));
     list->add_option("source", listOptions->source, "Saved list page (GBK), or its address")
         ->required();
+    AddSetOption(*list, listOptions->sets);
+    AddAccountOptions(*list, listOptions->account);
     AddCommonOptions(*list, listOptions->common);
     list->callback([&run, listOptions] { run = [listOptions] { return RunList(*listOptions); }; });
 
     auto categoryOptions = std::make_shared<CategoryOptions>();
     auto* categories = inspect->add_subcommand(
         "categories", "The categories a category page yields (default: the category home page)");
-    categories->add_option("address", categoryOptions->address, "Address of a category page");
+    categories->add_option("address", categoryOptions->address,
+                           "Address of a category page, or the name of a top-level category");
     AddCommonOptions(*categories, categoryOptions->common);
     categories->callback([&run, categoryOptions] {
         run = [categoryOptions] { return RunCategories(*categoryOptions); };

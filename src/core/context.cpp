@@ -4,7 +4,8 @@ namespace vt {
 
 AppContext::AppContext(std::string appDir)
     : appDir_(std::move(appDir)), log_(appDir_ + "/Log"), db_(DataBaseDir()) {
-    // A missing file leaves the real-world hosts in place.
+    // A missing or incomplete file leaves roles without a host; front ends show the
+    // loader's problem.
     hosts_.Load(DataDir() + "/Hosts.ini");
 }
 

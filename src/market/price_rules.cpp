@@ -52,11 +52,12 @@ double LeadingDecimal(const std::string& text) {
 }
 
 float ComputePrice(const SysConfig& config, const O_BookInfo& book) {
-    // Prices are kept in single precision and products of the parsed settings in double,
-    // as the published prices have always been computed; the two round differently on
-    // half cents, and the shop's prices must not move.
-    const double base =
-        LeadingDecimal(config.YuanJiaDazheP() == kListPrice ? book.MarketPrice : book.SellPrice);
+    // Every price is kept in single precision, the base price too, and products of the
+    // parsed settings in double, as the published prices have always been computed; the
+    // two round differently on half cents (19.90 at 7.5 is 14.92, not 14.93), and the
+    // shop's prices must not move.
+    const float base = static_cast<float>(
+        LeadingDecimal(config.YuanJiaDazheP() == kListPrice ? book.MarketPrice : book.SellPrice));
     float price = static_cast<float>(base * LeadingDecimal(config.PriceDazheP()) * 0.1);
 
     const double adjust = LeadingDecimal(config.JiaJian());

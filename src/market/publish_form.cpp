@@ -361,8 +361,8 @@ bool PublishOne(AppContext& ctx, PublishItem& item, int row, const std::string& 
     item.ImageUrl = RegexFirst(uploadAnswer, "{\"result\":true,\"url\":\"(.*?)\"}");
 
     std::string answer;
-    MarketPostPublish(BuildMultipartBody(BuildPublishFields(ctx, item)), answer, cookie,
-                      ctx.hosts());
+    const int posted = MarketPostPublish(BuildMultipartBody(BuildPublishFields(ctx, item)), answer,
+                                         cookie, ctx.hosts());
     if (answer.find("publishItemSuccess") != std::string::npos) {
         ctx.publishing().RecordSuccess(item.CategoryId, item.ISBN);
         ctx.counters().Increment(CounterBox::Published);
@@ -371,7 +371,14 @@ bool PublishOne(AppContext& ctx, PublishItem& item, int row, const std::string& 
         return true;
     }
 
-    const std::string detail = RegexFirst(answer, "\"detail\":\"(.*?)\",");
+    std::string detail = RegexFirst(answer, "\"detail\":\"(.*?)\",");
+    // A form lost in transit has no marketplace reason; the transport's is shown instead
+    // of an empty one.
+    if (detail.empty() && posted != kPostDone)
+        detail = "发布请求未送达（" + (answer.empty() ? "code " + std::to_string(posted) : answer) +
+                 "）";
+    else if (detail.empty() && answer.empty())
+        detail = "淘宝无应答";
     SetStatus(ctx, row, "失败：" + detail);
     RaiseFailures(ctx);
     ctx.log().WriteLog("上传失败" + detail + ":" + item.OuterCode + ",ISBN" + item.ISBN +

@@ -126,19 +126,14 @@ bool UploadBook(AppContext& ctx, O_BookInfo& book, int row) {
         ctx.collected().SetCell(row, kMarketStateCol, error);
         return false;
     }
-    bool published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
-    // An attempt that found the login lapsed is no verdict on the book: it waits with its
-    // thread for the seller's new login and goes again, instead of being lost with its
-    // row stuck at "正在获取数据信息".
-    while (!published && !ctx.session().LoginValid() && !ctx.panel().JobStopped()) {
-        while (!ctx.panel().JobStopped() && WaitIfLoginLapsed(ctx)) {
-        }
-        if (ctx.panel().JobStopped())
-            break;
-        published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
-    }
+    const bool published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
+    // A row is taken once: after a new login the threads go on with the next row, so a
+    // book that failed is never tried and counted again. One that found the login lapsed
+    // says so instead of staying at "正在获取数据信息".
     if (published)
         ctx.collected().SetCell(row, kMarketStateCol, "上传成功");
+    else if (ctx.collected().Cell(row, kMarketStateCol) == "正在获取数据信息")
+        ctx.collected().SetCell(row, kMarketStateCol, kLapsedNotPublished);
     ctx.collected().ReleaseRecord(row, &book);
     Pace(ctx, started);
     return true;

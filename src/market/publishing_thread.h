@@ -12,6 +12,8 @@ struct O_BookInfo;
 
 // "淘宝状态" of a collected book that the account has published already.
 inline constexpr char kAlreadyPublished[] = "已上传过";
+// "淘宝状态" of a book whose publish found the login lapsed; it is not tried again.
+inline constexpr char kLapsedNotPublished[] = "登陆失效，未上传";
 
 enum class PublishVariant {
     Job,     // started by a collection job: 50 ms cursor wait

@@ -21,6 +21,14 @@ TempAppDir::TempAppDir(bool withData) {
     }
     for (const char* d : {"Data", "Data/File", "DataBase", "Log", "images"})
         fs::create_directories(root / d);
+    // The shipped file names the real sites; a test tree never does. Every role points
+    // at a closed loopback port until the test points it at a stand-in.
+    std::ofstream hosts(root / "Data/Hosts.ini", std::ios::binary | std::ios::trunc);
+    hosts << "[HOSTS]\r\n";
+    for (const char* key : {"SourceSearch", "SourceCategory", "SourceProduct", "SourcePromo",
+                            "MarketLogin", "MarketUpload", "MarketSell", "MarketTrade",
+                            "MarketAdvertising", "MarketMain", "MarketImageCdn"})
+        hosts << key << "=" << kClosedLoopbackOrigin << "\r\n";
     path_ = Utf8ToGbk(root.string());
 }
 

@@ -5,6 +5,11 @@
 
 namespace vt::testing {
 
+// A loopback address where nothing listens: the unreachable site of a test.
+inline constexpr char kClosedLoopbackOrigin[] = "http://127.0.0.1:1";
+
+// Every tree, with or without the shipped data, gets a Data/Hosts.ini of its own whose
+// every role is kClosedLoopbackOrigin, never the shipped one.
 class TempAppDir {
 public:
     // withData: copy the shipped Data tree; otherwise the folders stay empty.
