@@ -29,13 +29,7 @@ if [ ${#origins[@]} -lt 2 ]; then
 fi
 store=${origins[0]}
 market=${origins[1]}
-{
-    echo "[HOSTS]"
-    for role in SourceSearch SourceCategory SourceProduct SourcePromo; do echo "$role=$store"; done
-    for role in MarketLogin MarketUpload MarketSell MarketTrade MarketAdvertising MarketMain MarketImageCdn; do
-        echo "$role=$market"
-    done
-} >"$run_dir/Data/Hosts.ini"
+bash "$(dirname "$0")/stand-in-hosts" "$store" "$market" >"$run_dir/Data/Hosts.ini"
 echo "run-desktop: bookstore $store, marketplace $market, app folder $run_dir"
 export no_proxy=127.0.0.1 NO_PROXY=127.0.0.1
 "$bin/vantrell" --app-dir "$run_dir" "$@"

@@ -54,13 +54,7 @@ sim=$!
 for _ in $(seq 1 100); do grep -q ready "$work/sim.log" && break; sleep 0.1; done
 origins=($(grep -oE 'http://127\.0\.0\.1:[0-9]+' "$work/sim.log"))
 [ ${#origins[@]} -ge 2 ] || { cat "$work/sim.log"; fail "the stand-ins did not start"; }
-{
-    echo "[HOSTS]"
-    for r in SourceSearch SourceCategory SourceProduct SourcePromo; do echo "$r=${origins[0]}"; done
-    for r in MarketLogin MarketUpload MarketSell MarketTrade MarketAdvertising MarketMain MarketImageCdn; do
-        echo "$r=${origins[1]}"
-    done
-} >"$user/Data/Hosts.ini"
+bash "$(dirname "$0")/../scripts/stand-in-hosts" "${origins[0]}" "${origins[1]}" >"$user/Data/Hosts.ini"
 printf 'demo123' >"$work/password"
 "$root/usr/bin/vantrell-cli" login --nick vantrell_demo --password-file "$work/password" >"$work/login.out" 2>&1 ||
     { cat "$work/login.out"; fail "login from the installed copy"; }
