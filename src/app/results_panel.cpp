@@ -5,11 +5,11 @@
 #include <mutex>
 #include <vector>
 
+#include "app/data_files.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "core/context.h"
 #include "detail/book_filters.h"
-#include "market/publishing_thread.h"
 
 namespace vt {
 namespace {
@@ -122,7 +122,8 @@ bool ResultsPanel::ImportCodes(const std::string& fileName,
     ctx_.job().RunningListThreads = kImportListThreads;
     if (startPageDetailThread)
         startPageDetailThread();
-    StartPublishingThreads(ctx_, 1, true);
+    ctx_.job().PreviewOnly = ctx_.panel().PreviewOnly();
+    StartPublishersWithDataFiles(ctx_, 1, true);
     return true;
 }
 
