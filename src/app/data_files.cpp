@@ -121,7 +121,11 @@ DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir) {
 }
 
 DataFilesOutcome WriteJobDataFiles(AppContext& ctx) {
-    const DataFileChoices choices = DataFileChoices::FromSettings(ctx.config());
+    DataFileChoices choices = DataFileChoices::FromSettings(ctx.config());
+    // A preview is for looking at the items: with no file chosen it still leaves the
+    // seller's workbook.
+    if (ctx.job().PreviewOnly && !choices.Any())
+        choices.excel = true;
     if (!choices.Any())
         return {};
     const std::string dir = ctx.ImagesDir() + "/" + DayFolderName();

@@ -40,7 +40,8 @@ DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir);
 
 // At the end of a job: the files the settings choose, into the day folder of the job's
 // pictures (images/<day folder>), created when missing. Each file and each failure is
-// logged. Nothing is written when no file is chosen.
+// logged. Nothing is written when no file is chosen, except after a preview job, which
+// always leaves at least the workbook.
 DataFilesOutcome WriteJobDataFiles(AppContext& ctx);
 
 // Starts the publishing threads of a job; the last of them to end writes the job's data

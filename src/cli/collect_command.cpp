@@ -22,6 +22,7 @@ struct CollectOptions {
     std::vector<std::string> filters;
     std::string from, to;
     std::string report;
+    bool noPublish = false;
 };
 
 std::vector<std::string> SplitCommas(const std::string& text) {
@@ -123,6 +124,7 @@ int RunCollect(const CollectOptions& o) {
         }
     }
 
+    panel.SetPreviewOnly(o.noPublish);
     SellerLogin login;
     if (!login.List(*ctx, o.account))
         return 1;
@@ -161,6 +163,8 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     cmd->add_option("--from", o->from, "First list page");
     cmd->add_option("--to", o->to, "Last list page");
     cmd->add_option("--report", o->report, "Write the JSON report to this file");
+    cmd->add_flag("--no-publish", o->noPublish,
+                  "Preview: build every item and write the data files, publish nothing");
     AddAccountOptions(*cmd, o->account);
     AddCommonOptions(*cmd, o->common);
     cmd->callback([o, &run] { run = [o] { return RunCollect(*o); }; });

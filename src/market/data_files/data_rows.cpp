@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/files.h"
 #include "core/context.h"
-#include "market/price_rules.h"
 #include "market/publish_form.h"
 
 namespace vt {
@@ -12,7 +12,14 @@ namespace {
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
+    return !path.empty() && std::filesystem::is_regular_file(NativePath(path), ec);
+}
+
+std::string Field(const FormFields& fields, const std::string& name) {
+    for (const auto& [key, value] : fields)
+        if (key == name)
+            return value;
+    return {};
 }
 
 }  // namespace
@@ -58,7 +65,6 @@ std::vector<DataFileRow> CollectDataRows(AppContext& ctx) {
     CollectedList& list = ctx.collected();
     const int count = list.Count();
     const bool noDownload = ctx.config().CHKNoDownPic();
-    const std::string freight = SelectedFreightTemplate(ctx.config());
     for (int i = 0; i < count; ++i) {
         const auto book = list.Book(i);
         if (!book)
@@ -68,12 +74,15 @@ std::vector<DataFileRow> CollectDataRows(AppContext& ctx) {
         PublishItem item;
         row.reason = BuildPublishItem(ctx, *book, item);
         if (row.reason.empty()) {
-            row.title = item.Title;
-            row.price = item.Price;
-            row.quantity = item.Quantity;
-            row.sellingPoint = item.SubTitle;
+            // Taken from the form itself, so each file says what a publish would send.
+            const FormFields fields = BuildPublishFields(ctx, item);
+            row.title = Field(fields, "_fma.pu._0.ti");
+            row.price = Field(fields, "_fma.pu._0.m");
+            row.quantity = Field(fields, "_fma.pu._0.q");
+            row.description = Field(fields, "_fma.pu._0.d");
+            row.sellingPoint = Field(fields, "subTitle");
+            row.freightTemplate = Field(fields, "_fma.pu._0.po");
         }
-        row.freightTemplate = freight;
         row.categoryId = list.ItemCategory(i);
         // Only a picture that is really on disk counts; a failed download names none.
         if (FileExists(book->LocalImageFileName))

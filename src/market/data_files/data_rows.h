@@ -17,6 +17,7 @@ struct DataFileRow {
     std::string title;
     std::string price;
     std::string quantity;
+    std::string description;
     std::string freightTemplate;
     std::string sellingPoint;
     std::string categoryId;

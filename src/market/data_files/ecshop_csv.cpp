@@ -29,7 +29,7 @@ std::vector<std::string> EcshopFields(const DataFileRow& row, const std::string&
             picture,
             row.book.Author,
             row.sellingPoint,
-            row.book.Description,
+            row.description,
             "0",
             row.quantity,
             "1",

@@ -27,7 +27,7 @@ std::vector<std::string> ShopexFields(const DataFileRow& row, const std::string&
             picture,
             picture,
             row.sellingPoint,
-            row.book.Description,
+            row.description,
             "0",
             "本",
             row.quantity};

@@ -129,7 +129,7 @@ std::string AssistantValue(const std::string& key, const DataFileRow& row) {
     if (key == "approve_status")
         return "0";
     if (key == "description")
-        return row.book.Description;
+        return row.description;
     if (key == "postage_id")
         return row.freightTemplate;
     if (key == "picture")

@@ -2,13 +2,14 @@
 
 #include <xlsxwriter.h>
 
+#include "base/files.h"
 #include "base/text.h"
 #include "market/data_files/sheet_columns.h"
 
 namespace vt {
 
 std::string WriteXlsxWorkbook(const std::string& path, const std::vector<DataFileRow>& rows) {
-    lxw_workbook* book = workbook_new(path.c_str());
+    lxw_workbook* book = workbook_new(NativePath(path).c_str());
     if (!book)
         return "无法创建文件";
     lxw_worksheet* sheet = workbook_add_worksheet(book, GbkToUtf8("图书").c_str());
