@@ -524,6 +524,37 @@ TEST(PreviewJob, BuildsEveryItemIntoTheFilesAndPublishesNothing) {
     }
 }
 
+TEST(PreviewJob, WithoutDownloadsNamesEachPictureByItsAddressAndStillLeavesTheWorkbook) {
+    testing::E2eOptions small;
+    small.books = 60;
+    testing::E2eJob job(small);
+    AppContext& ctx = job.ctx();
+    ctx.config().SetCHKNoDownPic(true);  // and no file chosen at all
+    ctx.panel().SetPreviewOnly(true);
+    ASSERT_TRUE(job.LogIn());
+    ASSERT_TRUE(StartTitleJob(job));
+    ASSERT_TRUE(job.RunToEnd()) << job.Describe();
+    EXPECT_TRUE(job.market().Items().empty());
+
+    const auto files = DayFiles(ctx);
+    std::vector<std::string> kinds;
+    for (const auto& [kind, path] : files) kinds.push_back(U8(kind));
+    EXPECT_EQ(kinds, (std::vector<std::string>{U8("自定义Excel.csv"), U8("自定义Excel.xlsx")}));
+    const auto collected = CollectedBooks(ctx);
+    ASSERT_FALSE(collected.empty());
+    const Workbook book = ReadWorkbook(files.at("自定义Excel.xlsx"));
+    ASSERT_EQ(book.cells.size(), collected.size() + 1);
+    const auto& h = book.cells[0];
+    int addresses = 0;
+    for (std::size_t r = 1; r < book.cells.size(); ++r) {
+        const O_BookInfo& rec = collected.at(Cell(book.cells[r], Col(h, "商品编码")));
+        EXPECT_EQ(Cell(book.cells[r], Col(h, "图片")), rec.RemoteImageUrl);
+        EXPECT_EQ(rec.LocalImageFileName, "");
+        addresses += !rec.RemoteImageUrl.empty();
+    }
+    EXPECT_GT(addresses, 0);
+}
+
 TEST(PublishingJob, LeavesFilesWhoseItemsMatchWhatTheShopReceived) {
     testing::E2eOptions small;
     small.books = 80;
