@@ -29,6 +29,7 @@ struct DemoOptions {
     std::string keyword = "\xE4\xB8\xAD\xE5\x9B\xBD";  // UTF-8 as typed (the default is 中国)
     int pacingMs = 200;
     std::string report;
+    bool preview = false;
 };
 
 // A fresh installed tree for the demo, so that it never touches the seller's own
@@ -79,6 +80,19 @@ int RunDemo(const DemoOptions& o) {
     ctx.config().SetCaiJiYeShu("2");
     ChooseMode(ctx, CollectMode::Title);
     ctx.panel().SetInput(CollectInput::Title, Gbk(o.keyword));
+    if (o.preview) {
+        // Every data file, books without a picture apart: what the seller looks at before
+        // publishing.
+        ctx.panel().SetPreviewOnly(true);
+        SysConfig& cfg = ctx.config();
+        cfg.SetCHKTaobao(true);
+        cfg.SetCHKTaobao5(true);
+        cfg.SetCHKEcshop(true);
+        cfg.SetCHKShopex(true);
+        cfg.SetCHKExcel(true);
+        cfg.SetCHKNoPicBookData(true);
+        std::cout << "preview: every item is built and written to the data files, none published\n";
+    }
     std::cout << "title job \"" << o.keyword << "\", list pages 1 to 2\n" << std::flush;
     if (!PressStart(ctx)) {
         for (const auto& m : messages) std::cerr << U8(m) << "\n";
@@ -97,6 +111,11 @@ int RunDemo(const DemoOptions& o) {
     std::cout << "\nlog:       " << (abs / "Log").string() << "\n"
               << "databases: " << (abs / "DataBase").string() << "\n"
               << "pictures:  " << (abs / "images").string() << "\n";
+    std::error_code ec;
+    const fs::path day = abs / "images" / GbkToUtf8(DayFolderName());
+    for (const auto& entry : fs::directory_iterator(day, ec))
+        if (entry.is_regular_file() && entry.path().extension() != ".JPG")
+            std::cout << "data file: " << entry.path().string() << "\n";
     return code;
 }
 
@@ -109,6 +128,8 @@ void AddDemoCommand(CLI::App& app, Runner& run) {
     cmd->add_option("--keyword", o->keyword, "Title keyword");
     cmd->add_option("--pacing-ms", o->pacingMs, "Publishing pacing per upload for the demo");
     cmd->add_option("--report", o->report, "Write the JSON report to this file");
+    cmd->add_flag("--preview", o->preview,
+                  "Build every item and write every data file, publish nothing");
     cmd->callback([o, &run] { run = [o] { return RunDemo(*o); }; });
 }
 
