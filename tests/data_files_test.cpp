@@ -357,6 +357,14 @@ TEST(DataFileFormats, AFileThatCannotBeWrittenIsReportedNotCountedAsWritten) {
     const DataFilesOutcome none = WriteDataFiles(ctx, ctx.appDir(), DataFileChoices{});
     EXPECT_TRUE(none.written.empty());
     EXPECT_TRUE(none.Ok());
+    // The export on demand waits for the job to stop: its books are still being filled in.
+    ctx.config().SetCHKExcel(true);
+    ctx.panel().SetRunning();
+    const DataFilesOutcome running = WriteDataFiles(ctx, ctx.appDir());
+    EXPECT_TRUE(running.written.empty());
+    EXPECT_EQ(U8(running.error), U8("采集进行中，请先停止采集"));
+    ctx.panel().PressStop();
+    EXPECT_EQ(WriteDataFiles(ctx, ctx.appDir()).written.size(), 2u);
 }
 
 // ----- a whole job on the stand-ins -----

@@ -117,6 +117,9 @@ DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir,
 }
 
 DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir) {
+    // A publishing thread still fills in the record of the book it works on.
+    if (!ctx.panel().JobStopped() || ctx.job().PublishBusy > 0)
+        return {{}, "采集进行中，请先停止采集"};
     return WriteDataFiles(ctx, dir, DataFileChoices::FromSettings(ctx.config()));
 }
 

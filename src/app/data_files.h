@@ -36,6 +36,7 @@ struct DataFilesOutcome {
 DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir,
                                 const DataFileChoices& choices);
 // The same with the choices of the settings; the results panel's export calls this.
+// Refused ("采集进行中，请先停止采集") while a job runs or a publishing thread still works.
 DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir);
 
 // At the end of a job: the files the settings choose, into the day folder of the job's
