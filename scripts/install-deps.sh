@@ -8,6 +8,7 @@ packages=(
     libcurl4-openssl-dev libssl-dev
     libboost-regex-dev
     libsqlite3-dev
+    libxlsxwriter-dev
     qt6-base-dev qt6-webengine-dev
     libcpp-httplib-dev
     libgtest-dev libgmock-dev

@@ -31,6 +31,7 @@ struct DemoOptions {
     std::string keyword = "\xE4\xB8\xAD\xE5\x9B\xBD";  // UTF-8 as typed (the default is 中国)
     int pacingMs = 200;
     std::string report;
+    bool preview = false;
 };
 
 constexpr const char* kDemoMark = ".vantrell-demo";
@@ -123,6 +124,19 @@ int RunDemo(const DemoOptions& o) {
     ctx.config().SetCaiJiYeShu("2");
     ChooseMode(ctx, CollectMode::Title);
     ctx.panel().SetInput(CollectInput::Title, Gbk(o.keyword));
+    if (o.preview) {
+        // Every data file, books without a picture apart: what the seller looks at before
+        // publishing.
+        ctx.panel().SetPreviewOnly(true);
+        SysConfig& cfg = ctx.config();
+        cfg.SetCHKTaobao(true);
+        cfg.SetCHKTaobao5(true);
+        cfg.SetCHKEcshop(true);
+        cfg.SetCHKShopex(true);
+        cfg.SetCHKExcel(true);
+        cfg.SetCHKNoPicBookData(true);
+        std::cout << "preview: every item is built and written to the data files, none published\n";
+    }
     std::cout << "title job \"" << o.keyword << "\", list pages 1 to 2\n" << std::flush;
     if (!PressStart(ctx)) {
         for (const auto& m : messages) std::cerr << U8(m) << "\n";
@@ -139,6 +153,13 @@ int RunDemo(const DemoOptions& o) {
     for (const auto& item : items)
         std::cout << "  " << item.outerCode << "  " << U8(item.price) << "  category "
                   << item.categoryId << "  " << U8(item.title) << "\n";
+    // The job's summary said where the log, databases and pictures went; the data files
+    // lie among the pictures.
+    std::error_code ec;
+    const fs::path day = fs::absolute(dir) / "images" / GbkToUtf8(DayFolderName());
+    for (const auto& entry : fs::directory_iterator(day, ec))
+        if (entry.is_regular_file() && entry.path().extension() != ".JPG")
+            std::cout << "data file: " << entry.path().string() << "\n";
     return code;
 }
 
@@ -152,6 +173,8 @@ void AddDemoCommand(CLI::App& app, Runner& run) {
     cmd->add_option("--keyword", o->keyword, "Title keyword");
     cmd->add_option("--pacing-ms", o->pacingMs, "Publishing pacing per upload for the demo");
     cmd->add_option("--report", o->report, "Write the JSON report to this file");
+    cmd->add_flag("--preview", o->preview,
+                  "Build every item and write every data file, publish nothing");
     cmd->callback([o, &run] { run = [o] { return RunDemo(*o); }; });
 }
 

@@ -2,6 +2,7 @@
 // "demo" as child processes, against the stand-ins served by a "vantrell-sim" process.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "base/encoders.h"
+#include "base/files.h"
 #include "base/hosts.h"
 #include "base/text.h"
 #include "core/book_types.h"
@@ -135,6 +137,33 @@ TEST_F(CliJobTest, CollectPublishesTheOneBookAndReportsBothLists) {
     EXPECT_EQ(b.at("status"), "published");
     EXPECT_TRUE(b.at("price").is_number()) << b.dump();
     EXPECT_TRUE(b.at("listPrice").is_number()) << b.dump();
+}
+
+TEST_F(CliJobTest, CollectWithoutPublishingLeavesTheBookInTheWorkbookAndTheShopEmpty) {
+    const sim::Book* book = LoneAuthorBook();
+    ASSERT_NE(book, nullptr);
+    const auto run =
+        Cli({"collect", "--author", U8(book->author), "--from", "1", "--to", "1", "--no-publish"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(ShopCodes().empty());
+
+    // No data file is ticked in the shipped settings: a preview still leaves the workbook.
+    std::vector<std::string> names;
+    std::string csv;
+    std::error_code ec;
+    const std::string day = dir_.native() + "/images/" + U8(DayFolderName());
+    for (const auto& entry : std::filesystem::directory_iterator(day, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file())
+            continue;  // the job's picture folder
+        names.push_back(name.substr(0, name.find('_')) + entry.path().extension().string());
+        if (entry.path().extension() == ".csv")
+            csv = vt::testing::ReadAll(entry.path().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{U8("自定义Excel.csv"), U8("自定义Excel.xlsx")}));
+    EXPECT_TRUE(Contains(csv, book->id)) << csv;
+    EXPECT_TRUE(Contains(csv, U8("预览：未上传"))) << csv;
 }
 
 TEST_F(CliJobTest, CollectRefusesARequestItCannotStart) {

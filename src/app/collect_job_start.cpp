@@ -61,6 +61,7 @@ void ResetCrawl(AppContext& ctx) {
         job.RowCounter = 0;
     }
     job.RunningListThreads = 0;
+    job.PreviewOnly = ctx.panel().PreviewOnly();
     ctx.toCollect().Clear();
     ctx.db().OpenFilterDb();
 }

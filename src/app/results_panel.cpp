@@ -5,12 +5,12 @@
 #include <mutex>
 #include <vector>
 
+#include "app/data_files.h"
 #include "app/list_editors.h"
 #include "base/files.h"
 #include "base/text.h"
 #include "core/context.h"
 #include "detail/book_filters.h"
-#include "market/publishing_thread.h"
 
 namespace vt {
 namespace {
@@ -125,7 +125,8 @@ bool ResultsPanel::ImportCodes(const std::string& fileName,
     ctx_.job().RunningListThreads = kImportListThreads;
     if (startPageDetailThread)
         startPageDetailThread();
-    StartPublishingThreads(ctx_, 1, true);
+    ctx_.job().PreviewOnly = ctx_.panel().PreviewOnly();
+    StartPublishersWithDataFiles(ctx_, 1, true);
     return true;
 }
 

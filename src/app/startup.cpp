@@ -1,10 +1,10 @@
 #include "app/startup.h"
 
+#include "app/data_files.h"
 #include "app/list_editors.h"
 #include "core/context.h"
 #include "core/settings_store.h"
 #include "detail/description.h"
-#include "market/publishing_thread.h"
 
 namespace vt {
 
@@ -18,9 +18,10 @@ std::vector<SettingProblem> StartUp(AppContext& ctx) {
     std::vector<SettingProblem> problems = LoadSettings(ctx);
     ctx.db().OpenFilterDb();
     LoadListEditors(ctx);
-    // A collection job starts its publishing threads through this.
+    // A collection job starts its publishing threads through this; the last one to end
+    // writes the job's data files.
     ctx.stages().startPublishers = [&ctx](int count, bool importVariant) {
-        StartPublishingThreads(ctx, count, importVariant);
+        StartPublishersWithDataFiles(ctx, count, importVariant);
     };
     return problems;
 }

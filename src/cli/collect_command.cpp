@@ -29,6 +29,7 @@ struct CollectOptions {
     std::string report;
     int pacingMs = -1;
     std::vector<std::string> sets;
+    bool noPublish = false;
 };
 
 constexpr long kMaxPage = 10000;
@@ -212,6 +213,7 @@ int RunCollect(const CollectOptions& o) {
                   << "\n";
     std::cerr << "upload pacing: " << ctx->publishing().PublishPacingMs()
               << " ms per upload and account" << std::endl;
+    panel.SetPreviewOnly(o.noPublish);
     if (!PressStart(*ctx))
         return refusal();
     for (const auto& m : messages) std::cerr << U8(m) << std::endl;
@@ -257,6 +259,8 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
                     "Write the JSON report to this file (\"-\": standard output)");
     AddPacingOption(*cmd, o->pacingMs);
     AddSetOption(*cmd, o->sets);
+    cmd->add_flag("--no-publish", o->noPublish,
+                  "Preview: build every item and write the data files, publish nothing");
     AddAccountOptions(*cmd, o->account);
     AddCommonOptions(*cmd, o->common);
     cmd->callback([o, &run] { run = [o] { return RunCollect(*o); }; });

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "market/preview_item.h"
 #include "market/price_rules.h"
 #include "market/publishing_thread.h"
 
@@ -72,6 +73,10 @@ void ByCollectedRow(const CollectedRow& row, BookOutcome& book) {
     } else if (!picture.empty() && picture != kPictureOk) {
         book.status = BookStatus::Failed;
         book.reason = "图片：" + picture;
+    } else if (market == kPreviewBuilt) {
+        // A preview builds the item and publishes nothing by design.
+        book.status = BookStatus::Skipped;
+        book.reason = market;
     } else if (market == kInProgress) {
         book.status = BookStatus::Failed;
         book.reason = picture.empty() ? "图片下载未完成（正在获取数据信息）"

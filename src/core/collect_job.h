@@ -42,6 +42,8 @@ struct CollectJob {
     std::string UrlTemplate;            // "{0}" (keyword) or "[pages]" (promotion) marks the page
     std::vector<UrlAndFenlei> Entries;  // category jobs
     std::string GoodsToken;             // the goods-list token of the on-sale check
+    // The publishing stage builds each item but sends nothing (a preview job).
+    std::atomic<bool> PreviewOnly{false};
 
     // Under WorkerCursorLock.
     int EntryIndex = 0;

@@ -77,6 +77,11 @@ public:
     // The workers' stop test.
     bool JobStopped() const { return startEnabled_.load(); }
 
+    // "只预览，不上传": the next job builds every item and writes the data files but
+    // publishes nothing. Read once by the job start.
+    bool PreviewOnly() const { return previewOnly_.load(); }
+    void SetPreviewOnly(bool on) { previewOnly_ = on; }
+
     CategoryTree& tree() { return tree_; }
     const CategoryTree& tree() const { return tree_; }
 
@@ -96,6 +101,7 @@ private:
     ListFilterSet filters_{};
     std::atomic<bool> startEnabled_{true};
     std::atomic<bool> stopEnabled_{false};
+    std::atomic<bool> previewOnly_{false};
     CategoryTree tree_;
     Observers<PanelChange> observers_;
 };

@@ -30,7 +30,7 @@ public:
     static constexpr int kColumns = N;
 
     // Appends a row (unchecked) and returns its index.
-    int Append(Row row) { return AppendEntry(Entry{std::move(row), false, nullptr}); }
+    int Append(Row row) { return AppendEntry(Entry{std::move(row), false, nullptr, nullptr, {}}); }
 
     int Count() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -115,6 +115,9 @@ protected:
         Row cells;
         bool checked = false;
         std::shared_ptr<O_BookInfo> record;
+        // The record once its book was handled: the data files still list the book.
+        std::shared_ptr<const O_BookInfo> handled;
+        std::string itemCategory;  // the marketplace category its item was built with
     };
 
     int AppendEntry(Entry entry) {
@@ -145,8 +148,8 @@ class CollectedList : public WorkList<kCollectedColumns> {
 public:
     // Appends a row with its record attached and returns the row index.
     int AppendWithRecord(Row row, std::unique_ptr<O_BookInfo> record) {
-        return AppendEntry(
-            Entry{std::move(row), false, std::shared_ptr<O_BookInfo>(std::move(record))});
+        return AppendEntry(Entry{
+            std::move(row), false, std::shared_ptr<O_BookInfo>(std::move(record)), nullptr, {}});
     }
 
     // The record attached to a row (shared, so that clearing the list while a publishing
@@ -164,7 +167,28 @@ public:
     void ReleaseRecord(int row, const O_BookInfo* record) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (row >= 0 && row < static_cast<int>(rows_.size()) && rows_[row].record.get() == record)
-            rows_[row].record.reset();
+            rows_[row].handled = std::move(rows_[row].record);
+    }
+
+    // The row's book whether or not it has been handled yet; null when the row has none.
+    std::shared_ptr<const O_BookInfo> Book(int row) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (row < 0 || row >= static_cast<int>(rows_.size()))
+            return nullptr;
+        const Entry& e = rows_[row];
+        return e.record ? std::shared_ptr<const O_BookInfo>(e.record) : e.handled;
+    }
+
+    void SetItemCategory(int row, std::string category) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (row >= 0 && row < static_cast<int>(rows_.size()))
+            rows_[row].itemCategory = std::move(category);
+    }
+    std::string ItemCategory(int row) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (row < 0 || row >= static_cast<int>(rows_.size()))
+            return {};
+        return rows_[row].itemCategory;
     }
 };
 

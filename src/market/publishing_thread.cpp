@@ -8,6 +8,7 @@
 #include "core/context.h"
 #include "core/session.h"
 #include "detail/image_download.h"
+#include "market/preview_item.h"
 #include "market/publish_form.h"
 
 namespace vt {
@@ -106,6 +107,10 @@ void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row) {
         ctx.collected().ReleaseRecord(row, &book);
         return;
     }
+    if (ctx.job().PreviewOnly) {
+        PreviewBook(ctx, book, row);
+        return;
+    }
     const ImageTarget target = ImageFilePath(ctx, book);
     if (!target.refusal.empty()) {
         ctx.collected().SetCell(row, kImageStateCol, target.refusal);
@@ -134,6 +139,7 @@ bool UploadBook(AppContext& ctx, O_BookInfo& book, int row) {
         ctx.collected().SetCell(row, kMarketStateCol, "上传成功");
     else if (ctx.collected().Cell(row, kMarketStateCol) == "正在获取数据信息")
         ctx.collected().SetCell(row, kMarketStateCol, kLapsedNotPublished);
+    ctx.collected().SetItemCategory(row, item.CategoryId);
     ctx.collected().ReleaseRecord(row, &book);
     Pace(ctx, started);
     return true;

@@ -95,6 +95,12 @@ CollectionPanelWidget::CollectionPanelWidget(AppContext& ctx, QWidget* parent)
     start_ = new QPushButton(QStringLiteral("开始采集"), this);
     stop_ = new QPushButton(QStringLiteral("停止采集"), this);
     loginTest_ = new QPushButton(QStringLiteral("检测淘宝网是否登录成功"), this);
+    // A preview job builds every item and writes the data files, publishing nothing.
+    auto* preview = new QCheckBox(QStringLiteral("只预览，不上传"), this);
+    preview->setChecked(ctx_.panel().PreviewOnly());
+    connect(preview, &QCheckBox::toggled, this,
+            [this](bool on) { ctx_.panel().SetPreviewOnly(on); });
+    side->addWidget(preview);
     side->addWidget(start_);
     side->addWidget(stop_);
     side->addWidget(loginTest_);
