@@ -122,25 +122,38 @@ std::string PreparePattern(const std::string& p) {
     return out;
 }
 
-// Where characters start in one text. Positions asked for must not decrease.
+// Where characters start in one text. A byte that cannot lead a double-byte character
+// always ends a character, so whether pos starts one depends only on the run of lead
+// bytes just before it: an even run pairs up. The run is read back no further than the
+// last start found, so a text is never rescanned from its beginning.
 class CharStarts {
 public:
     explicit CharStarts(const std::string& text) : text_(text) {}
-    // The first character start at or after pos (the text's size at the end).
+    // The first character start at or after pos (pos itself past the end).
     std::size_t AtOrAfter(std::size_t pos) {
-        while (at_ < pos && at_ < text_.size()) at_ += CharWidth(text_, at_);
-        return at_ < pos ? pos : at_;
+        if (pos >= text_.size())
+            return pos;
+        if (pos < known_) {
+            // Not expected (positions do not decrease), but stay exact.
+            known_ = 0;
+        }
+        std::size_t i = pos;
+        while (i > known_ && IsGbkLeadByte(static_cast<unsigned char>(text_[i - 1]))) --i;
+        // i is a start: the text's beginning, the last start found, or after a non-lead byte.
+        while (i < pos) i += CharWidth(text_, i);
+        known_ = i;
+        return i;
     }
 
 private:
     const std::string& text_;
-    std::size_t at_ = 0;
+    std::size_t known_ = 0;  // a character start at or before every position asked
 };
 
 // The leftmost match at or after from that starts on a character. base is where the
 // searched text begins (for ^, \b and look-behind). When the matcher gives up on a text
 // (too complex, out of memory) this counts as no further match.
-bool SearchFrom(const std::string& text, std::size_t from, std::size_t base, const boost::regex& re,
+bool SearchFrom(const std::string& text, std::size_t from, std::size_t base, const Regex& re,
                 CharStarts& starts, boost::smatch& m) {
     std::size_t start = starts.AtOrAfter(from);
     try {
@@ -160,9 +173,8 @@ bool SearchFrom(const std::string& text, std::size_t from, std::size_t base, con
 }
 
 // Visits the non-empty groups 1..n of every match; visit returns false to stop.
-void ForEachGroup(const std::string& text, const std::string& pattern,
+void ForEachGroup(const std::string& text, const Regex* re,
                   const std::function<bool(const std::string&)>& visit) {
-    const std::optional<boost::regex> re = CompileRegex(pattern);
     if (!re)
         return;
     ForEachMatch(text, *re, [&](const boost::smatch& m) {
@@ -176,9 +188,9 @@ void ForEachGroup(const std::string& text, const std::string& pattern,
 
 }  // namespace
 
-std::optional<boost::regex> CompileRegex(const std::string& pattern) {
+std::optional<Regex> CompileRegex(const std::string& pattern) {
     try {
-        boost::regex re;
+        Regex re;
         // The classic locale folds only ASCII letters; a byte of a GBK character never
         // changes case.
         re.imbue(std::locale::classic());
@@ -190,7 +202,7 @@ std::optional<boost::regex> CompileRegex(const std::string& pattern) {
     }
 }
 
-void ForEachMatch(const std::string& text, const boost::regex& re,
+void ForEachMatch(const std::string& text, const Regex& re,
                   const std::function<bool(const boost::smatch&)>& visit) {
     CharStarts starts(text);
     boost::smatch m;
@@ -206,18 +218,18 @@ void ForEachMatch(const std::string& text, const boost::regex& re,
     }
 }
 
-std::string RegexFirst(const std::string& text, const std::string& pattern) {
+std::string RegexFirst(const std::string& text, const Pattern& pattern) {
     std::string first;
-    ForEachGroup(text, pattern, [&](const std::string& group) {
+    ForEachGroup(text, pattern.get(), [&](const std::string& group) {
         first = group;
         return false;
     });
     return first;
 }
 
-std::string RegexAll(const std::string& text, const std::string& pattern) {
+std::string RegexAll(const std::string& text, const Pattern& pattern) {
     std::string all;
-    ForEachGroup(text, pattern, [&](const std::string& group) {
+    ForEachGroup(text, pattern.get(), [&](const std::string& group) {
         all += group;
         all += "\r\n";
         return true;
@@ -225,21 +237,20 @@ std::string RegexAll(const std::string& text, const std::string& pattern) {
     return all;
 }
 
-std::optional<std::vector<std::string>> RegexList(const std::string& text,
-                                                  const std::string& pattern) {
+std::optional<std::vector<std::string>> RegexList(const std::string& text, const Pattern& pattern) {
     if (text.empty())
         return std::nullopt;
     std::vector<std::string> list;
-    ForEachGroup(text, pattern, [&](const std::string& group) {
+    ForEachGroup(text, pattern.get(), [&](const std::string& group) {
         list.push_back(group);
         return true;
     });
     return list;
 }
 
-std::string RegexReplace(const std::string& text, const std::string& pattern,
+std::string RegexReplace(const std::string& text, const Pattern& pattern,
                          const std::string& replacement) {
-    const std::optional<boost::regex> re = CompileRegex(pattern);
+    const Regex* re = pattern.get();
     if (!re)
         return text;
     CharStarts starts(text);
@@ -266,6 +277,24 @@ std::string RegexReplace(const std::string& text, const std::string& pattern,
     }
     out.append(text, copied, std::string::npos);
     return out;
+}
+
+std::string RegexFirst(const std::string& text, const std::string& pattern) {
+    return RegexFirst(text, Pattern(pattern));
+}
+
+std::string RegexAll(const std::string& text, const std::string& pattern) {
+    return RegexAll(text, Pattern(pattern));
+}
+
+std::optional<std::vector<std::string>> RegexList(const std::string& text,
+                                                  const std::string& pattern) {
+    return RegexList(text, Pattern(pattern));
+}
+
+std::string RegexReplace(const std::string& text, const std::string& pattern,
+                         const std::string& replacement) {
+    return RegexReplace(text, Pattern(pattern), replacement);
 }
 
 }  // namespace vt

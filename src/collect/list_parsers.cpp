@@ -68,7 +68,7 @@ public:
     }
 
 private:
-    std::optional<boost::regex> re_;
+    std::optional<Regex> re_;
 };
 
 struct ListPatterns {
