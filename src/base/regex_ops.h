@@ -37,18 +37,25 @@ std::optional<Regex> CompileRegex(const std::string& pattern);
 // the pattern given to the operations below, without compiling it at each call.
 class Pattern {
 public:
-    explicit Pattern(const std::string& pattern) : re_(CompileRegex(pattern)) {}
+    explicit Pattern(const std::string& pattern);
     // Nothing when the pattern is not valid.
     const Regex* get() const { return re_ ? &*re_ : nullptr; }
+    // ASCII text (lower case) that every match begins with, letters in either case; empty
+    // when the pattern promises none. The search skips straight to it.
+    const std::string& prefix() const { return prefix_; }
 
 private:
     std::optional<Regex> re_;
+    std::string prefix_;
 };
 
 // The repeated search behind RegexFirst/All/List: search, hand the match to visit, go on
 // with the text after the match as a text of its own. visit returns false to stop.
 // An empty match moves on by one character instead of looping.
 void ForEachMatch(const std::string& text, const Regex& re,
+                  const std::function<bool(const boost::smatch&)>& visit);
+// The same with a pattern compiled beforehand; nothing when it is not valid.
+void ForEachMatch(const std::string& text, const Pattern& pattern,
                   const std::function<bool(const boost::smatch&)>& visit);
 
 // The first non-empty capture group (groups 1..n, match after match); empty when none.
