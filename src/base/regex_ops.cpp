@@ -11,6 +11,15 @@
 namespace vt {
 namespace {
 
+// ASCII letters only: a byte of a GBK character never changes case (as in the classic
+// locale the patterns are compiled in).
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+char UnfoldAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
 bool IsGbkTrailByte(unsigned char b) {
     return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
 }
@@ -236,7 +245,7 @@ std::string LiteralPrefix(const std::string& p) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
         if (c >= 0x80 || IsSyntax(static_cast<char>(c)))
             break;
-        prefix += static_cast<char>(AsciiFoldTraits::Fold(static_cast<char>(c)));
+        prefix += static_cast<char>(FoldAscii(static_cast<char>(c)));
     }
     // A quantifier that may leave out the last letter: that letter is not promised.
     if (i < n && (p[i] == '*' || p[i] == '?' || p[i] == '{') && !prefix.empty())
@@ -284,7 +293,7 @@ std::size_t FindFolded(const std::string& text, std::size_t from, const std::str
         if (MarkupFrequency(prefix[k]) < MarkupFrequency(prefix[anchor]))
             anchor = k;
     const char lower = prefix[anchor];
-    const char upper = AsciiFoldTraits::Unfold(lower);
+    const char upper = UnfoldAscii(lower);
     const char* d = text.data();
     const std::size_t last = n - m + anchor;  // the last place the anchor byte can stand
     // The next anchor byte of each case at or after at; npos when there is none.
@@ -303,7 +312,7 @@ std::size_t FindFolded(const std::string& text, std::size_t from, const std::str
             return hit;
         const std::size_t at = hit - anchor;
         std::size_t k = 0;
-        while (k < m && AsciiFoldTraits::Fold(d[at + k]) == prefix[k]) ++k;
+        while (k < m && FoldAscii(d[at + k]) == prefix[k]) ++k;
         if (k == m)
             return at;
         if (hit == nextLower)

@@ -14,19 +14,11 @@
 
 namespace vt {
 
-// Case folding for ASCII letters only, from a table: the patterns only need ASCII folding,
-// and asking the locale for every byte of a page was most of the matching time. Bytes
-// 0x80 and up never change case, as in the classic locale.
-struct AsciiFoldTraits : boost::regex_traits<char> {
-    static char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-    static char Unfold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-    char translate(char c) const { return c; }
-    char translate_nocase(char c) const { return Fold(c); }
-    char translate(char c, bool icase) const { return icase ? Fold(c) : c; }
-    char tolower(char c) const { return Fold(c); }
-    char toupper(char c) const { return Unfold(c); }
-};
-using Regex = boost::basic_regex<char, AsciiFoldTraits>;
+// The matcher's own traits: boost::regex's matcher for them is built once in the Boost
+// library, where its shared scratch memory is handed between threads safely. A matcher
+// instantiated here with traits of our own would do the same, but the thread sanitizer
+// cannot see the library's hand-over and reports every concurrent search.
+using Regex = boost::regex;
 
 // The compiled pattern, or nothing when the pattern is not valid. Named groups such as
 // (?<Url>...) or (?<1>...) are ordinary groups, numbered with the others left to right.
