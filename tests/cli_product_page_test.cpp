@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "base/text.h"
 #include "sim/bookstore_sim.h"
@@ -107,6 +108,41 @@ TEST_F(CliInspectProductTest, UnreadableSourcesFail) {
     EXPECT_NE(Cli("inspect product " + Quoted(dir_.native() + "/missing.html")).exitCode, 0);
     EXPECT_NE(Cli("inspect product http://127.0.0.1:1/1.html").exitCode, 0);
     EXPECT_NE(Cli("inspect product").exitCode, 0);
+}
+
+TEST_F(CliInspectProductTest, ManyPagesGiveOneJsonLineEachInOrder) {
+    const sim::Book& first = *store_.catalog().FirstWith(sim::Trait::TwoIsbn);
+    const sim::Book& second = *store_.catalog().FirstWith(sim::Trait::LongHeadTitle);
+    const std::string a = dir_.native() + "/a.html";
+    const std::string b = dir_.native() + "/b.html";
+    vt::testing::WriteAll(a, vt::testing::ProductPageText(store_, first.id));
+    vt::testing::WriteAll(b, vt::testing::ProductPageText(store_, second.id));
+    auto lines = [](const std::string& out) {
+        std::vector<nlohmann::json> docs;
+        std::size_t from = 0;
+        for (std::size_t end; (end = out.find('\n', from)) != std::string::npos; from = end + 1)
+            docs.push_back(nlohmann::json::parse(out.substr(from, end - from), nullptr, false));
+        return docs;
+    };
+
+    const CliRun both = Cli("inspect product " + Quoted(a) + " " + Quoted(b) + " " + Quoted(a) +
+                            " --app-dir " + Quoted(dir_.native()));
+    ASSERT_EQ(both.exitCode, 0) << both.out;
+    const auto docs = lines(both.out);
+    ASSERT_EQ(docs.size(), 3u) << both.out;
+    for (const auto& doc : docs) ASSERT_FALSE(doc.is_discarded()) << both.out;
+    ExpectBook(docs[0], first);
+    ExpectBook(docs[1], second);
+    ExpectBook(docs[2], first);
+    EXPECT_EQ(docs[1].at("source"), b);
+
+    // A page that cannot be read fails the run; the others are still read.
+    const CliRun missing = Cli("inspect product " + Quoted(dir_.native() + "/missing.html") + " " +
+                               Quoted(b) + " --app-dir " + Quoted(dir_.native()));
+    EXPECT_NE(missing.exitCode, 0);
+    const auto rest = lines(missing.out);
+    ASSERT_EQ(rest.size(), 1u) << missing.out;
+    ExpectBook(rest[0], second);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <locale>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "support/temp_app_dir.h"
 
 namespace vt {
@@ -141,6 +144,93 @@ TEST(RegexOps, ChineseCharactersAreNotFoldedOrSplit) {
 
     // A match that starts on a second byte gives way to a later one that does not.
     EXPECT_EQ(RegexAll(pi + "x rx", "r(x)"), "x\r\n");
+}
+
+// The matcher as it was before patterns were kept compiled: the standard traits in the
+// classic locale, and every character start found by walking the text from its beginning.
+// ASCII patterns go to the matcher unchanged, so both sides read the same pattern.
+std::string FreshAll(const std::string& text, const std::string& pattern) {
+    boost::regex re;
+    re.imbue(std::locale::classic());
+    re.assign(pattern, boost::regex::perl | boost::regex::icase | boost::regex::mod_s |
+                           boost::regex::no_mod_m);
+    auto startAtOrAfter = [&](std::size_t pos) {
+        std::size_t at = 0;
+        while (at < pos && at < text.size())
+            at += at + 1 < text.size() && IsGbkLeadByte(static_cast<unsigned char>(text[at])) &&
+                          ((static_cast<unsigned char>(text[at + 1]) >= 0x40 &&
+                            static_cast<unsigned char>(text[at + 1]) <= 0x7E) ||
+                           (static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+                            static_cast<unsigned char>(text[at + 1]) <= 0xFE))
+                      ? 2
+                      : 1;
+        return at < pos ? pos : at;
+    };
+    std::string all;
+    std::size_t rest = 0;
+    boost::smatch m;
+    while (rest <= text.size()) {
+        std::size_t start = startAtOrAfter(rest);
+        bool found = false;
+        while (start <= text.size() &&
+               boost::regex_search(text.begin() + start, text.end(), m, re, boost::match_default,
+                                   text.begin() + rest)) {
+            const std::size_t at = m[0].first - text.begin();
+            if (startAtOrAfter(at) == at) {
+                found = true;
+                break;
+            }
+            start = startAtOrAfter(at);
+        }
+        if (!found)
+            break;
+        for (std::size_t g = 1; g < m.size(); ++g)
+            if (m[g].matched && m[g].length() > 0)
+                all += m[g].str() + "\r\n";
+        const std::size_t end = m[0].second - text.begin();
+        rest = m[0].length() > 0 ? end : (end < text.size() ? startAtOrAfter(end + 1) : end + 1);
+    }
+    return all;
+}
+
+// Kept-compiled patterns skip ahead to the literal text a match must begin with, fold case
+// from a table and find character starts incrementally: none of it may change a result.
+// Random texts over the patterns' own letters in both cases, tag punctuation and GBK bytes
+// whose second byte is an ASCII letter.
+TEST(RegexOps, PatternsKeptCompiledFindWhatAFreshlyCompiledOneFinds) {
+    const std::vector<std::string> patterns = {
+        "<span class=\"p\">(.*?)</span>",  // a literal prefix
+        "(<b>)(.*?)</b>",                  // the prefix inside a leading group
+        "(?<Url>ab)c(.)",                  // a named leading group
+        "(?:ab)+(c)",                      // a repeated non-capturing group
+        "(ab)?(c.)",                       // a group that may be left out: no prefix
+        "ab*(c)",                          // the last letter may be left out
+        "ab{0,1}(c)",                      //   (also with braces)
+        "a(b|c)(.)",                       // alternation inside a group
+        "ab|(c.)",                         // alternation at the top
+        "[ab](c)",                         // a leading set
+        "\\bab(.)",                        // an assertion first
+        "(?<=a)(b.)",                      // look-behind
+        "a\\.(b)",                         // an escape after the prefix
+        "(a)(?<N>b)(c)",                   // only the first group leads
+        "<a.*?href=[\"|'].*?[\"|'].*?>",   // a set holding '|'
+        "x+(y)",                           // one or more of the first letter
+    };
+    const std::vector<std::string> pieces = {
+        "a",     "A",   "b",        "B",        "c",        "C",     "x",        "X",
+        "y",     "<",   ">",        "/",        "\"",       "'",     "|",        ".",
+        " ",     "=",   "span",     "SPAN",     "class",    "\"p\"", "<b>",      "</B>",
+        "href=", "<a ", "\xB0\x41", "\xB0\x61", "\xB0\x62", "\x81",  "\xA1\xA1", "\n"};
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        const int length = static_cast<int>(random() % 40);
+        for (int i = 0; i < length; ++i) text += pieces[random() % pieces.size()];
+        for (const std::string& pattern : patterns) {
+            ASSERT_EQ(RegexAll(text, Pattern(pattern)), FreshAll(text, pattern))
+                << "pattern " << pattern << " text " << text;
+        }
+    }
 }
 
 }  // namespace

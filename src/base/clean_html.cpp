@@ -1,6 +1,7 @@
 #include "base/clean_html.h"
 
 #include <string_view>
+#include <vector>
 
 #include "base/regex_ops.h"
 
@@ -54,7 +55,14 @@ constexpr Step kPlainSteps[] = {
 
 std::string CleanHtml(const std::string& html) {
     std::string text = html;
-    for (const Step& step : kRegexSteps) text = RegexReplace(text, step.pattern, step.replacement);
+    // Compiled once: every description cleans several sections.
+    static const std::vector<Pattern> kCompiled = [] {
+        std::vector<Pattern> compiled;
+        for (const Step& step : kRegexSteps) compiled.emplace_back(step.pattern);
+        return compiled;
+    }();
+    for (std::size_t i = 0; i < kCompiled.size(); ++i)
+        text = RegexReplace(text, kCompiled[i], kRegexSteps[i].replacement);
     for (const Step& step : kPlainSteps) ReplaceAll(text, step.pattern, step.replacement);
     return text;
 }

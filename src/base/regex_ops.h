@@ -14,14 +14,40 @@
 
 namespace vt {
 
+// The matcher's own traits: boost::regex's matcher for them is built once in the Boost
+// library, where its shared scratch memory is handed between threads safely. A matcher
+// instantiated here with traits of our own would do the same, but the thread sanitizer
+// cannot see the library's hand-over and reports every concurrent search.
+using Regex = boost::regex;
+
 // The compiled pattern, or nothing when the pattern is not valid. Named groups such as
 // (?<Url>...) or (?<1>...) are ordinary groups, numbered with the others left to right.
-std::optional<boost::regex> CompileRegex(const std::string& pattern);
+std::optional<Regex> CompileRegex(const std::string& pattern);
+
+// A pattern compiled once and matched many times (also by several threads at once: a
+// compiled pattern is only read while matching). Gives the same results as the text of
+// the pattern given to the operations below, without compiling it at each call.
+class Pattern {
+public:
+    explicit Pattern(const std::string& pattern);
+    // Nothing when the pattern is not valid.
+    const Regex* get() const { return re_ ? &*re_ : nullptr; }
+    // ASCII text (lower case) that every match begins with, letters in either case; empty
+    // when the pattern promises none. The search skips straight to it.
+    const std::string& prefix() const { return prefix_; }
+
+private:
+    std::optional<Regex> re_;
+    std::string prefix_;
+};
 
 // The repeated search behind RegexFirst/All/List: search, hand the match to visit, go on
 // with the text after the match as a text of its own. visit returns false to stop.
 // An empty match moves on by one character instead of looping.
-void ForEachMatch(const std::string& text, const boost::regex& re,
+void ForEachMatch(const std::string& text, const Regex& re,
+                  const std::function<bool(const boost::smatch&)>& visit);
+// The same with a pattern compiled beforehand; nothing when it is not valid.
+void ForEachMatch(const std::string& text, const Pattern& pattern,
                   const std::function<bool(const boost::smatch&)>& visit);
 
 // The first non-empty capture group (groups 1..n, match after match); empty when none.
@@ -35,6 +61,13 @@ std::optional<std::vector<std::string>> RegexList(const std::string& text,
 // Every non-overlapping match replaced by the Perl-style format replacement. A pattern
 // that does not compile leaves the text unchanged.
 std::string RegexReplace(const std::string& text, const std::string& pattern,
+                         const std::string& replacement);
+
+// The same operations with a pattern compiled beforehand.
+std::string RegexFirst(const std::string& text, const Pattern& pattern);
+std::string RegexAll(const std::string& text, const Pattern& pattern);
+std::optional<std::vector<std::string>> RegexList(const std::string& text, const Pattern& pattern);
+std::string RegexReplace(const std::string& text, const Pattern& pattern,
                          const std::string& replacement);
 
 }  // namespace vt

@@ -2,9 +2,11 @@
 // whether the bookstore's markup still reads.
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/http_client.h"
 #include "base/text.h"
@@ -25,7 +27,7 @@ namespace {
 
 struct ProductOptions {
     CommonOptions common;
-    std::string source;  // a saved page (UTF-8 file name) or an http(s) address
+    std::vector<std::string> sources;  // saved pages (UTF-8 file names) or http(s) addresses
 };
 
 bool IsAddress(const std::string& text) {
@@ -75,27 +77,40 @@ nlohmann::json DescribeProduct(const DetailPage& page) {
     return doc;
 }
 
+// One JSON object per line for each page, in the order given; a page that cannot be read
+// is named on stderr, the others are still read, and the run then fails.
 int RunProduct(const ProductOptions& options) {
     // The context is made so that --app-dir is honoured like everywhere else; reading a
     // page needs no settings.
     const auto ctx = MakeContext(options.common);
     if (!ctx)
         return kExitUsage;
-    DetailPage page;
-    if (IsAddress(options.source)) {
-        page.text = HttpHelper::GetPage(options.source);
-        if (page.text.empty())
-            return Fail("页面读取失败：" + Gbk(options.source));
-    } else if (!ReadSavedPage(options.source, page.text)) {
-        return Fail("文件不存在：" + Gbk(options.source));
+    int result = 0;
+    for (const std::string& source : options.sources) {
+        DetailPage page;
+        if (IsAddress(source)) {
+            page.text = HttpHelper::GetPage(source);
+            if (page.text.empty()) {
+                result = Fail("页面读取失败：" + Gbk(source));
+                continue;
+            }
+        } else if (!ReadSavedPage(source, page.text)) {
+            result = Fail("文件不存在：" + Gbk(source));
+            continue;
+        }
+        // A page without a title or an ISBN is no product page: a script must not take
+        // its empty fields for a book.
+        if (ExtractProductName(page).empty() && ExtractIsbn(page).empty()) {
+            result =
+                Error(source + " is not a product page: no title and no ISBN found", kExitFailure);
+            continue;
+        }
+        nlohmann::json doc = DescribeProduct(page);
+        doc["source"] = source;
+        std::cout << doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     }
-    // A page without a title or an ISBN is no product page: a script must not take
-    // its empty fields for a book.
-    if (ExtractProductName(page).empty() && ExtractIsbn(page).empty())
-        return Error(options.source + " is not a product page: no title and no ISBN found",
-                     kExitFailure);
-    PrintJson(DescribeProduct(page));
-    return 0;
+    std::cout.flush();
+    return result;
 }
 
 struct ListOptions {
@@ -192,8 +207,9 @@ void AddInspectCommands(CLI::App& app, Runner& run) {
 
     auto product = std::make_shared<ProductOptions>();
     auto* cmd = inspect->add_subcommand(
-        "product", "Every field read from one product page (a saved GBK file or an address)");
-    cmd->add_option("source", product->source, "Saved product page, or its http(s) address")
+        "product", "Every field read from product pages (saved GBK files or addresses)");
+    cmd->add_option("source", product->sources,
+                    "Saved product pages, or their http(s) addresses; one JSON line each")
         ->required();
     AddCommonOptions(*cmd, product->common);
     cmd->callback([&run, product] { run = [product] { return RunProduct(*product); }; });

@@ -24,7 +24,10 @@ std::string ReplaceAll(std::string text, const std::string& token, const std::st
 class RunningCrawler {
 public:
     explicit RunningCrawler(CollectJob& job) : job_(job) {}
-    ~RunningCrawler() { --job_.RunningListThreads; }
+    ~RunningCrawler() {
+        --job_.RunningListThreads;
+        job_.Wake.Notify();  // the detail thread may end, the publishers may drain
+    }
     RunningCrawler(const RunningCrawler&) = delete;
     RunningCrawler& operator=(const RunningCrawler&) = delete;
 

@@ -37,14 +37,12 @@ const char kSelfRun[] = "Vantrell自营";
 // matched by several crawlers at once).
 class ListPattern {
 public:
-    explicit ListPattern(const char* pattern) : re_(CompileRegex(pattern)) {}
+    explicit ListPattern(const char* pattern) : pattern_(pattern) {}
 
     // Every non-empty group of every match, in page order.
     template <typename Visit>
     void ForEachGroup(const std::string& text, Visit visit) const {
-        if (!re_)
-            return;
-        ForEachMatch(text, *re_, [&](const boost::smatch& m) {
+        ForEachMatch(text, pattern_, [&](const boost::smatch& m) {
             for (std::size_t g = 1; g < m.size(); ++g)
                 if (m[g].matched && m[g].length() > 0)
                     visit(m[g].str());
@@ -55,20 +53,19 @@ public:
     // The first non-empty group, as RegexFirst gives it.
     std::string First(const std::string& text) const {
         std::string first;
-        if (re_)
-            ForEachMatch(text, *re_, [&](const boost::smatch& m) {
-                for (std::size_t g = 1; g < m.size(); ++g)
-                    if (m[g].matched && m[g].length() > 0) {
-                        first = m[g].str();
-                        return false;
-                    }
-                return true;
-            });
+        ForEachMatch(text, pattern_, [&](const boost::smatch& m) {
+            for (std::size_t g = 1; g < m.size(); ++g)
+                if (m[g].matched && m[g].length() > 0) {
+                    first = m[g].str();
+                    return false;
+                }
+            return true;
+        });
         return first;
     }
 
 private:
-    std::optional<boost::regex> re_;
+    Pattern pattern_;
 };
 
 struct ListPatterns {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/work_signal.h"
 #include "core/book_types.h"
 
 namespace vt {
@@ -37,6 +38,9 @@ struct CollectJob {
     std::timed_mutex RowInsertLock;
     // Taken for each picture download and for the round-robin account choice.
     std::timed_mutex ImageLock;
+    // Wakes the idle detail and publishing threads: new rows, a stop, a new login, a
+    // crawler or a row that finished.
+    WorkSignal Wake;
 
     // Set by the job start before any worker runs, read-only afterwards.
     std::string UrlTemplate;            // "{0}" (keyword) or "[pages]" (promotion) marks the page

@@ -7,6 +7,19 @@ AppContext::AppContext(std::string appDir)
     // A missing or incomplete file leaves roles without a host; front ends show the
     // loader's problem.
     hosts_.Load(DataDir() + "/Hosts.ini");
+    // What the idle workers wait for. The lists and the panel outlive every worker (the
+    // destructor joins them first), so these subscriptions need no undoing.
+    auto rowsChanged = [this](const ListChange& change) {
+        if (change.kind == ListChange::RowAppended || change.kind == ListChange::Cleared)
+            job_.Wake.Notify();
+    };
+    toCollect_.Subscribe(rowsChanged);
+    collected_.Subscribe(rowsChanged);
+    panel_.Subscribe([this](const PanelChange& change) {
+        if (change.kind == PanelChange::ButtonsChanged)
+            job_.Wake.Notify();
+    });
+    session_.loginObservers().Subscribe([this](bool) { job_.Wake.Notify(); });
 }
 
 AppContext::~AppContext() {

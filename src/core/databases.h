@@ -32,6 +32,11 @@ public:
     int CountRows(const std::string& select);
     // The first column of every result row (UTF-8, NULL as empty); empty on failure.
     std::vector<std::string> QueryColumn(const std::string& select);
+    // True when the select with one "?" finds a row for the (UTF-8) value. The value is
+    // bound, never spliced into the statement. False on failure.
+    bool HasRow(const char* select, const std::string& value);
+    // Runs the statement with its "?" bound to the (UTF-8) values in order; false on failure.
+    bool ExecBound(const char* sql, const std::vector<std::string>& values);
     // Runs the statements as one step: no other thread's statement on this connection, and
     // no other connection, sees the state between them. All or nothing: when one fails the
     // step is rolled back and the result is false.
@@ -88,7 +93,8 @@ public:
 
 private:
     std::shared_ptr<Database> Open(const std::string& fileName,
-                                   const std::vector<const char*>& createStatements);
+                                   const std::vector<const char*>& createStatements,
+                                   const std::vector<const char*>& indexStatements);
     void Report(const std::string& message) const;
 
     std::string dir_;

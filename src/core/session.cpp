@@ -21,6 +21,7 @@ void Session::SetSellerCookie(std::string cookie) {
 void Session::MarkLoginValid() {
     pauseCounter_.store(0);
     loginValid_.store(true);
+    loginObservers_.Notify(true);
 }
 
 int Session::AddAccount(std::string cookie) {
@@ -136,12 +137,14 @@ std::string NextPublishCookie(AppContext& ctx) {
 
 bool WaitIfLoginLapsed(AppContext& ctx) {
     Session& session = ctx.session();
+    // Read before the test: a login between the test and the sleep ends the sleep at once.
+    const std::uint64_t seen = ctx.job().Wake.Generation();
     if (session.LoginValid())
         return false;
     if (session.CountPauseTurn() == 0)
         session.ShowAccountState(kStateLapsed);
     else
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ctx.job().Wake.WaitAfter(seen);
     return true;
 }
 

@@ -97,6 +97,8 @@ public:
     void ShowAccountState(const std::string& state);
     // Told the new title text on every change.
     Observers<std::string>& titleObservers() { return titleObservers_; }
+    // Told each time the login becomes valid (the workers waiting for it wake up).
+    Observers<bool>& loginObservers() { return loginObservers_; }
 
     // Messages for the user's eyes (the desktop's message boxes, the CLI's output).
     // Without a handler they are dropped.
@@ -118,6 +120,7 @@ private:
 
     Observers<AccountChange> accountObservers_;
     Observers<std::string> titleObservers_;
+    Observers<bool> loginObservers_;
 };
 
 // The seller's nick: the value of the tracknick cookie; empty when there is none.
@@ -128,7 +131,8 @@ std::string NextPublishCookie(AppContext& ctx);
 
 // The lapsed-login rule of the worker loops. False when the login is valid and the turn
 // may take work. Otherwise the turn is spent idle and the result is true: the first idle
-// turn after a lapse sets the title to kStateLapsed, every later one sleeps 1 ms.
+// turn after a lapse sets the title to kStateLapsed, every later one sleeps until the job's
+// Wake signal (a new login, a stop, new rows).
 bool WaitIfLoginLapsed(AppContext& ctx);
 
 }  // namespace vt

@@ -16,9 +16,9 @@ namespace vt {
 namespace {
 
 // The first non-empty result of the patterns, tried in order.
-std::string FirstOf(const std::string& text, std::initializer_list<const char*> patterns) {
-    for (const char* pattern : patterns) {
-        std::string value = RegexFirst(text, pattern);
+std::string FirstOf(const std::string& text, std::initializer_list<const Pattern*> patterns) {
+    for (const Pattern* pattern : patterns) {
+        std::string value = RegexFirst(text, *pattern);
         if (!value.empty())
             return value;
     }
@@ -26,6 +26,8 @@ std::string FirstOf(const std::string& text, std::initializer_list<const char*> 
 }
 
 constexpr std::size_t kHeadTitleBytes = 150;
+
+Pattern SectionPattern(BookSection section);
 constexpr std::size_t kBuyingNoteBytes = 30;
 
 }  // namespace
@@ -48,6 +50,15 @@ const char* SectionHeading(BookSection section) {
     return "";
 }
 
+namespace {
+
+Pattern SectionPattern(BookSection section) {
+    return Pattern(std::string(R"~(<div class="title"><span>)~") + SectionHeading(section) +
+                   R"~(</span></div>(.*?)<div class="section_show_more">)~");
+}
+
+}  // namespace
+
 DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id) {
     // Ids are digits; an imported code may hold anything, and must stay inside the path.
     return DetailPage{
@@ -59,85 +70,82 @@ DetailPage FetchDetailPage(AppContext& ctx, const std::string& id) {
 }
 
 std::string ExtractProductName(const DetailPage& page) {
-    return UnescapeUnicode(RegexFirst(page.text, R"~("productName":"(.*?)",)~"));
+    static const Pattern kName(R"~("productName":"(.*?)",)~");
+    return UnescapeUnicode(RegexFirst(page.text, kName));
 }
 
 std::string ExtractMarketPrice(const DetailPage& page) {
-    std::string price = FirstOf(
-        page.text,
-        {R"~(<span class="price_m">&yen;(.*?)</span>)~",
-         R"~(<div class="price_m" id='original-price'>.*?<span class="yen">&yen;</span>(.*?)</div>)~",
-         R"~(<div class="price_m">.*?<span class="yen">&yen;</span>(.*?)</div>)~"});
+    static const Pattern kSpan(R"~(<span class="price_m">&yen;(.*?)</span>)~");
+    static const Pattern kOriginal(
+        R"~(<div class="price_m" id='original-price'>.*?<span class="yen">&yen;</span>(.*?)</div>)~");
+    static const Pattern kDiv(
+        R"~(<div class="price_m">.*?<span class="yen">&yen;</span>(.*?)</div>)~");
+    static const Pattern kSearch(R"~(<span class="search_pre_price">&yen;(.*?)</span>)~");
+    std::string price = FirstOf(page.text, {&kSpan, &kOriginal, &kDiv});
     if (!price.empty())
         return price;
-    return Trim(RegexFirst(page.text, R"~(<span class="search_pre_price">&yen;(.*?)</span>)~"));
+    return Trim(RegexFirst(page.text, kSearch));
 }
 
 std::string ExtractSellPrice(const DetailPage& page) {
-    std::string price =
-        Trim(RegexFirst(page.text, R"~(<span class="search_now_price">&yen;(.*?)</span>)~"));
+    static const Pattern kNow(R"~(<span class="search_now_price">&yen;(.*?)</span>)~");
+    static const Pattern kSale(R"~(<p id="price_sale"><span class="yen">&yen;</span>(.*?)</p>)~");
+    static const Pattern kVt(R"~(<p id="vt-price">.*?<span class="yen">&yen;</span>(.*?)</p>)~");
+    std::string price = Trim(RegexFirst(page.text, kNow));
     if (price.empty())
-        price = RegexFirst(page.text,
-                           R"~(<p id="price_sale"><span class="yen">&yen;</span>(.*?)</p>)~");
+        price = RegexFirst(page.text, kSale);
     if (price.empty())
-        price = Trim(RegexFirst(
-            page.text, R"~(<p id="vt-price">.*?<span class="yen">&yen;</span>(.*?)</p>)~"));
+        price = Trim(RegexFirst(page.text, kVt));
     return price;
 }
 
 std::string ExtractAuthor(const DetailPage& page) {
     // Only the first linked author; the two spaces before target are the site's markup.
-    return FirstOf(
-        page.text,
-        {R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" >(.*?)</a>)~",
-         R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" vt_name="作者">(.*?)</a>)~"});
+    static const Pattern kPlain(
+        R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" >(.*?)</a>)~");
+    static const Pattern kNamed(
+        R"~(<span class="t1" id="author" vt_name="作者">作者:<a href=".*?"  target="_blank" vt_name="作者">(.*?)</a>)~");
+    return FirstOf(page.text, {&kPlain, &kNamed});
 }
 
 std::string ExtractPressName(const DetailPage& page) {
-    return Trim(RegexFirst(page.text,
-                           R"~(出版社:<a href=".*?" target="_blank" vt_name="出版社">(.*?)</a>)~"));
+    static const Pattern kPress(
+        R"~(出版社:<a href=".*?" target="_blank" vt_name="出版社">(.*?)</a>)~");
+    return Trim(RegexFirst(page.text, kPress));
 }
 
 std::string ExtractPressDate(const DetailPage& page) {
-    return RegexFirst(page.text, R"~(<span class="t1">出版时间:(.*?)&nbsp;</span>)~");
+    static const Pattern kDate(R"~(<span class="t1">出版时间:(.*?)&nbsp;</span>)~");
+    return RegexFirst(page.text, kDate);
 }
 
 std::string ExtractIsbn(const DetailPage& page) {
-    return Trim(RegexAll(page.text, "ISBN：(?<Param3>.*?)<"));
+    static const Pattern kIsbn("ISBN：(?<Param3>.*?)<");
+    return Trim(RegexAll(page.text, kIsbn));
 }
 
 std::string ExtractSection(const DetailPage& page, BookSection section) {
-    const std::string pattern = std::string(R"~(<div class="title"><span>)~") +
-                                SectionHeading(section) +
-                                R"~(</span></div>(.*?)<div class="section_show_more">)~";
-    std::string html = RegexFirst(page.text, pattern);
+    static const Pattern kSections[] = {
+        SectionPattern(BookSection::EditorRecommend), SectionPattern(BookSection::Abstract),
+        SectionPattern(BookSection::AuthorRemark),    SectionPattern(BookSection::BookCatalog),
+        SectionPattern(BookSection::Preface),         SectionPattern(BookSection::MediaReview)};
+    static const Pattern kPicture(R"~(<img src=".*?" alt="" />)~");
+    // Opening link tags only: the closing tags stay.
+    static const Pattern kLinkOpen(R"~(<a.*?href=["|'].*?["|'].*?>)~");
+    std::string html = RegexFirst(page.text, kSections[static_cast<int>(section)]);
     if (html.empty())
         return html;
-    html = RegexReplace(html, R"~(<img src=".*?" alt="" />)~", "");
-    // Opening link tags only: the closing tags stay.
-    return RegexReplace(html, R"~(<a.*?href=["|'].*?["|'].*?>)~", "");
+    html = RegexReplace(html, kPicture, "");
+    return RegexReplace(html, kLinkOpen, "");
 }
 
 std::string ExtractBookParam(const DetailPage& page, BookParam value) {
-    const char* pattern = "";
-    switch (value) {
-        case BookParam::WordCount:
-            pattern = "</li><li>字 数：(.*?)</li><li>";
-            break;
-        case BookParam::PageCount:
-            pattern = "</li><li>页 数：(.*?)</li><li>";
-            break;
-        case BookParam::Edition:
-            pattern = "<li>版 次：(.*?)</li><li>";
-            break;
-        case BookParam::Binding:
-            pattern = "</li><li>包 装：(.*?)</li><li>";
-            break;
-        case BookParam::BookFormat:
-            pattern = "</li><li>开 本：(.*?)</li><li>";
-            break;
-    }
-    return Trim(RegexFirst(page.text, pattern));
+    // In the order of BookParam.
+    static const Pattern kParams[] = {
+        Pattern("</li><li>字 数：(.*?)</li><li>"), Pattern("</li><li>页 数：(.*?)</li><li>"),
+        Pattern("<li>版 次：(.*?)</li><li>"), Pattern("</li><li>包 装：(.*?)</li><li>"),
+        Pattern("</li><li>开 本：(.*?)</li><li>")};
+    return Trim(RegexFirst(page.text, kParams[static_cast<int>(value)]));
 }
 
 BookParams ExtractBookParams(const DetailPage& page) {
@@ -149,13 +157,14 @@ BookParams ExtractBookParams(const DetailPage& page) {
 
 std::string ExtractHeadTitle(const DetailPage& page) {
     // Cut by bytes for the marketplace's field, but never through a character.
-    return GbkPrefix(RegexFirst(page.text, R"~(<span class="head_title_name" title="(.*?)" >)~"),
-                     kHeadTitleBytes);
+    static const Pattern kHead(R"~(<span class="head_title_name" title="(.*?)" >)~");
+    return GbkPrefix(RegexFirst(page.text, kHead), kHeadTitleBytes);
 }
 
 std::string ExtractMainImageUrl(const DetailPage& page) {
-    return FirstOf(page.text, {R"~(<li tag="1"> <a href="javascript:;" imghref="(.*?)">)~",
-                               R"~(<li><a href="javascript:;" data-imghref="(.*?)">)~"});
+    static const Pattern kTagged(R"~(<li tag="1"> <a href="javascript:;" imghref="(.*?)">)~");
+    static const Pattern kData(R"~(<li><a href="javascript:;" data-imghref="(.*?)">)~");
+    return FirstOf(page.text, {&kTagged, &kData});
 }
 
 std::string ExtractBuyingNote(const DetailPage& page) {
@@ -163,7 +172,8 @@ std::string ExtractBuyingNote(const DetailPage& page) {
         return "仅支持部分城市购买,购买前请联系卖家!";
     if (GbkContains(page.text, "暂时缺货，现在可以订购"))
         return "暂时缺货，现在可以订购";
-    std::string note = RegexAll(page.text, "<li class=.Buying.>(?<1>.*?)</li>");
+    static const Pattern kBuying("<li class=.Buying.>(?<1>.*?)</li>");
+    std::string note = RegexAll(page.text, kBuying);
     for (const char* noise : {"登录后根据您所在地址，商品的发货时间会有所不同", "立即订购", "。",
                               "，", "\r", "\n", "\t"})
         note = GbkReplaceAll(note, noise, "");
@@ -174,8 +184,10 @@ std::string ExtractBuyingNote(const DetailPage& page) {
 
 bool HasBuyButton(const DetailPage& page) {
     // The dots are the site's markup as the patterns have always been written: any byte.
-    for (const char* pattern : {"(?<ExistBuyPic>booksale.gif)", "(?<ExistBuyPic>btn_buy.gif)",
-                                "(?<ExistBuyPic>but_buy_area.gif)", "(?<ExistBuyPic>but_buy.gif)"})
+    static const Pattern kButtons[] = {
+        Pattern("(?<ExistBuyPic>booksale.gif)"), Pattern("(?<ExistBuyPic>btn_buy.gif)"),
+        Pattern("(?<ExistBuyPic>but_buy_area.gif)"), Pattern("(?<ExistBuyPic>but_buy.gif)")};
+    for (const Pattern& pattern : kButtons)
         if (!RegexAll(page.text, pattern).empty())
             return true;
     return false;

@@ -24,6 +24,8 @@ void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
     CollectJob& job = ctx.job();
     ToCollectList& rows = ctx.toCollect();
     for (;;) {
+        // Read before the tests: whatever changes after them ends the idle wait at once.
+        const std::uint64_t seen = job.Wake.Generation();
         if (job.RunningListThreads == 0 && rows.Count() == 0)
             return;
         if (ctx.panel().JobStopped())
@@ -44,17 +46,21 @@ void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
             }
         }
         if (row < 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            job.Wake.WaitAfter(seen);
             continue;
         }
-        BusyRelease release(job.DetailBusy);
-        if (row < rows.Count()) {
-            try {
-                process(ctx, row);
-            } catch (...) {
-                // The row keeps whatever status it has; the stage goes on.
+        {
+            BusyRelease release(job.DetailBusy);
+            if (row < rows.Count()) {
+                try {
+                    process(ctx, row);
+                } catch (...) {
+                    // The row keeps whatever status it has; the stage goes on.
+                }
             }
         }
+        // A dropped book adds no collected row, yet the publishers may now see the end.
+        job.Wake.Notify();
     }
 }
 

@@ -17,10 +17,6 @@ namespace {
 constexpr int kJobCursorWaitMs = 50;
 constexpr int kImportCursorWaitMs = 3000;
 
-void Idle() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 // Takes the next collected row under WorkerCursorLock; -1 when there is none (or the
 // wait ran out: the turn is simply lost). Every row below the count is complete, its
 // record attached inside the append, so the newest row is taken as soon as it is there.
@@ -46,7 +42,13 @@ void Pace(AppContext& ctx, std::time_t started) {
         return;
     const auto until =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(pacingMs - elapsedMs);
-    while (std::chrono::steady_clock::now() < until && !ctx.panel().JobStopped()) Idle();
+    WorkSignal& wake = ctx.job().Wake;
+    for (;;) {
+        const std::uint64_t seen = wake.Generation();
+        if (std::chrono::steady_clock::now() >= until || ctx.panel().JobStopped())
+            return;
+        wake.WaitAfter(seen, until);
+    }
 }
 
 // Nothing more can reach the collected list: no crawler runs and the detail stage has
@@ -67,6 +69,8 @@ bool UpstreamDone(AppContext& ctx) {
 void PublishingThread(AppContext& ctx, PublishVariant variant) {
     for (;;) {
         try {
+            // Read before the tests: whatever changes after them ends the idle wait at once.
+            const std::uint64_t seen = ctx.job().Wake.Generation();
             if (ctx.collected().Count() == 0 && UpstreamDone(ctx))
                 return;
             if (ctx.panel().JobStopped())
@@ -76,7 +80,7 @@ void PublishingThread(AppContext& ctx, PublishVariant variant) {
             const int count = ctx.collected().Count();
             const int row = count > 0 ? TakeNextRow(ctx, variant, count) : -1;
             if (row < 0) {
-                Idle();
+                ctx.job().Wake.WaitAfter(seen);
                 continue;
             }
             BusyRelease release(ctx.job().PublishBusy);
