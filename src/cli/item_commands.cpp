@@ -82,7 +82,8 @@ std::string ReadBook(AppContext& ctx, const std::string& path, O_BookInfo& book)
     if (!doc.is_object())
         return path + " is no JSON object (write it as \"inspect product\" prints a book)";
     for (const auto& [key, value] : doc.items()) {
-        bool known = key == "CanBuy";
+        // "source" names the page "inspect product" read the record from.
+        bool known = key == "CanBuy" || key == "source";
         for (const TextKey& k : kTextKeys) known |= key == k.key;
         for (const auto& p : kParamKeys) known |= key == p.first;
         if (!known)
