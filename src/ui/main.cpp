@@ -12,6 +12,7 @@
 
 #include "app/startup.h"
 #include "core/context.h"
+#include "ui/login_dialog.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 
@@ -45,6 +46,8 @@ int main(int argc, char** argv) {
     clock.start();
     // A peer closing its socket early must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    // The embedded browser of the login dialogs shares its graphics contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("Vantrell → Taobao publisher"));
@@ -63,10 +66,12 @@ int main(int argc, char** argv) {
     vt::StartUp(ctx);
     vt::ui::QtMessageBoxes messages;
     vt::ui::QtFolderOpener folders;
-    vt::ui::NoLoginDialogs login;
+    vt::ui::QtFileChoosers files;
+    // Before the window and gone after it: its dialogs' pages go before its profile.
+    vt::ui::BrowserLogins login(ctx);
     int rc = 0;
     {
-        vt::ui::MainWindow window(ctx, {&messages, &folders, &login});
+        vt::ui::MainWindow window(ctx, {&messages, &folders, &login, &files});
         std::unique_ptr<FirstPaint> paint;
         if (options.isSet(startupTime) || options.isSet(quitAfterPaint)) {
             paint = std::make_unique<FirstPaint>(clock, options.isSet(quitAfterPaint));

@@ -14,9 +14,10 @@
 
 #include "app/panel_actions.h"
 #include "core/context.h"
+#include "ui/accounts_panel_widget.h"
 #include "ui/collection_panel_widget.h"
 #include "ui/qt_text.h"
-#include "ui/results_summary_widget.h"
+#include "ui/results_panel_widget.h"
 
 namespace vt::ui {
 namespace {
@@ -57,13 +58,13 @@ MainWindow::MainWindow(AppContext& ctx, DesktopServices services, QWidget* paren
 
     tabs_ = new QTabWidget(this);
     collection_ = new CollectionPanelWidget(ctx_, tabs_);
-    results_ = new ResultsSummaryWidget(ctx_, tabs_);
+    results_ = new ResultsPanelWidget(ctx_, services_, tabs_);
+    accounts_ = new AccountsPanelWidget(ctx_, services_, tabs_);
     tabs_->addTab(collection_, QStringLiteral("采集"));
     tabs_->addTab(results_, QStringLiteral("采集结果"));
     tabs_->addTab(Placeholder(QStringLiteral("系统设置页面尚未提供"), tabs_),
                   QStringLiteral("系统设置"));
-    tabs_->addTab(Placeholder(QStringLiteral("多开设置页面尚未提供"), tabs_),
-                  QStringLiteral("多开设置"));
+    tabs_->addTab(accounts_, QStringLiteral("多开设置"));
     tabs_->setCurrentIndex(0);
     setCentralWidget(tabs_);
     closingNote_ = new QLabel(this);
@@ -169,6 +170,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     closer_.Run(
         [this] {
             collection_->WaitForTasks();
+            results_->WaitForTasks();
+            accounts_->WaitForTasks();
             // A start that was under way may have started workers meanwhile.
             PressStop(ctx_);
             ctx_.workers().JoinAll();
