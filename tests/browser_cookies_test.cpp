@@ -83,7 +83,8 @@ TEST(BrowserCookieSource, CapturesWhatLogsTheSellerIn) {
     ASSERT_TRUE(stage.started());
     AppContext& ctx = stage.ctx();
     const std::string origin = stage.market().origin();
-    const std::string host = origin.substr(origin.find("://") + 3, origin.rfind(':') - origin.find("://") - 3);
+    const std::string host =
+        origin.substr(origin.find("://") + 3, origin.rfind(':') - origin.find("://") - 3);
     EXPECT_EQ(CookieSourceAddress(ctx.hosts()), origin + "/");
 
     // What the browser stored during a login on the stand-in's page.
@@ -95,7 +96,8 @@ TEST(BrowserCookieSource, CapturesWhatLogsTheSellerIn) {
         if (end == std::string::npos)
             end = demo.size();
         const std::string pair = demo.substr(at, end - at);
-        BrowserCookie c = Cookie(pair.substr(0, pair.find('=')), pair.substr(pair.find('=') + 1), host);
+        BrowserCookie c =
+            Cookie(pair.substr(0, pair.find('=')), pair.substr(pair.find('=') + 1), host);
         c.httpOnly = c.name == "cookie2";
         jar.Add(c);
         at = end + 2;

@@ -379,7 +379,6 @@ TEST(E2eStop, StoppingWhileCrawlersRunLeavesShopListsAndRecordsConsistent) {
     EXPECT_EQ(job.ctx().toCollect().Count(), rows);
 }
 
-
 // "全部清除" and "全部清空" pressed again and again while a title job runs: the lists empty
 // and refill under ten kinds of writers. Every status a worker writes lands on its own
 // book's row (never on a later row with the same number), the shop and the account's
@@ -415,8 +414,9 @@ TEST(E2eClearWhileRunning, EveryStatusLandsOnItsOwnBook) {
         EXPECT_TRUE(inShop.count(code)) << "\"上传成功\" on book " << code << ", never published";
     for (int r = 0; r < ctx.collected().Count(); ++r) {
         const std::string code = Trim(ctx.collected().Cell(r, kOuterCodeCol));
-        if (ctx.collected().Cell(r, kMarketStateCol) == kAlreadyPublished)
+        if (ctx.collected().Cell(r, kMarketStateCol) == kAlreadyPublished) {
             EXPECT_TRUE(inShop.count(code)) << "\"已上传过\" on book " << code;
+        }
     }
     // Each to-collect status fits its own row's book.
     for (int r = 0; r < ctx.toCollect().Count(); ++r) {

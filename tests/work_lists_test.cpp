@@ -154,7 +154,8 @@ TEST(WorkLists, ChangesSinceBringsAViewUpToTheList) {
     viewer.join();
     sync();
     ASSERT_EQ(static_cast<int>(view.size()), list.Count());
-    for (int i = 0; i < list.Count(); ++i) EXPECT_EQ(view[static_cast<std::size_t>(i)].cells, list.RowAt(i));
+    for (int i = 0; i < list.Count(); ++i)
+        EXPECT_EQ(view[static_cast<std::size_t>(i)].cells, list.RowAt(i));
 }
 
 TEST(WorkLists, ConcurrentAppendsGetDistinctIndexes) {

@@ -11,9 +11,11 @@ namespace vt {
 
 void StartDetailThread(AppContext& ctx, DetailVariant variant) {
     if (variant == DetailVariant::FromPage)
-        StartDetailThread(ctx, [](AppContext& c, RowRef row) { return ProcessBookFromPage(c, row); });
+        StartDetailThread(ctx,
+                          [](AppContext& c, RowRef row) { return ProcessBookFromPage(c, row); });
     else
-        StartDetailThread(ctx, [](AppContext& c, RowRef row) { return ProcessBookFromRow(c, row); });
+        StartDetailThread(ctx,
+                          [](AppContext& c, RowRef row) { return ProcessBookFromRow(c, row); });
 }
 
 void StartDetailThread(AppContext& ctx, RowProcessor process) {

@@ -88,11 +88,10 @@ void BrowserCookieJar::Add(BrowserCookie cookie) {
 void BrowserCookieJar::Remove(const std::string& name, const std::string& domain,
                               const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
-    cookies_.erase(std::remove_if(cookies_.begin(), cookies_.end(),
-                                  [&](const Stored& s) {
-                                      return SameCookie(s.cookie, name, domain, path);
-                                  }),
-                   cookies_.end());
+    cookies_.erase(
+        std::remove_if(cookies_.begin(), cookies_.end(),
+                       [&](const Stored& s) { return SameCookie(s.cookie, name, domain, path); }),
+        cookies_.end());
 }
 
 void BrowserCookieJar::Clear() {

@@ -18,16 +18,18 @@
 namespace vt::ui {
 namespace {
 
-// Part 5.1's columns, in order, with the original dialog's widths (0: hidden storage).
+// Part 5.1's columns, in order (0: hidden storage). The original dialog's widths are the
+// start; a few are wider, so that an eight-digit code, a usual title and a publisher's
+// name show whole in this window's font.
 std::vector<ListColumn> ToCollectColumns() {
-    return {{"标志", 100},  {"编号", 50},    {"书名", 130},   {"定价", 50},
-            {"网站价", 50}, {"库存", 0},     {"作者", 100},   {"出版社", 110},
-            {"出版日期", 100}, {"类目", 0}, {"页数", 0},     {"处理状态", 150}};
+    return {{"标志", 100},     {"编号", 50}, {"书名", 170}, {"定价", 60},
+            {"网站价", 60},    {"库存", 0},  {"作者", 100}, {"出版社", 140},
+            {"出版日期", 100}, {"类目", 0},  {"页数", 0},   {"处理状态", 150}};
 }
 
 std::vector<ListColumn> CollectedColumns() {
-    return {{"Id", 50},   {"编号", 50},     {"书名", 118},     {"图片下载状况", 150},
-            {"库存", 0},  {"状态", 0},      {"店铺类目", 0},   {"淘宝状态", 300}};
+    return {{"Id", 50},  {"编号", 90}, {"书名", 170},   {"图片下载状况", 150},
+            {"库存", 0}, {"状态", 0},  {"店铺类目", 0}, {"淘宝状态", 300}};
 }
 
 }  // namespace
@@ -214,8 +216,10 @@ void ResultsPanelWidget::SyncCounters() {
     const ResultCounters& counters = ctx_.counters();
     for (int i = 0; i < kCounterBoxes; ++i) {
         const QString text = Q(counters.Text(static_cast<CounterBox>(i)));
-        if (values_[i]->text() != text)
+        if (values_[i]->text() != text) {
             values_[i]->setText(text);
+            values_[i]->setCursorPosition(0);  // a long text shows its start
+        }
     }
     const std::string label = counters.CollectingLabel();
     captions_[static_cast<int>(CounterBox::Collecting)]->setText(

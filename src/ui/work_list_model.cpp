@@ -48,8 +48,7 @@ bool WorkListModel::setData(const QModelIndex& index, const QVariant& value, int
         index.row() >= static_cast<int>(rows_.size()))
         return false;
     if (onCheck_)
-        onCheck_(RowRef(index.row(), generation_),
-                 value.toInt() == static_cast<int>(Qt::Checked));
+        onCheck_(RowRef(index.row(), generation_), value.toInt() == static_cast<int>(Qt::Checked));
     return true;
 }
 
@@ -93,7 +92,8 @@ void WorkListModel::SetUpView(QTableView* view) const {
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     view->verticalHeader()->setVisible(false);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
-    view->horizontalHeader()->setStretchLastSection(false);
+    // The last column (the status) takes the room the window has to spare.
+    view->horizontalHeader()->setStretchLastSection(true);
     view->horizontalHeader()->setHighlightSections(false);
     const QFontMetrics header(view->horizontalHeader()->font());
     for (int i = 0; i < static_cast<int>(columns_.size()); ++i) {

@@ -162,6 +162,7 @@ void UiPanelsTest::columnsCaptionsWidthsAndStyles() {
                           "出版日期", "类目", "页数", "处理状态"}));
     QCOMPARE(Captions(r->collectedModel()), (QStringList{"Id", "编号", "书名", "图片下载状况",
                                                          "库存", "状态", "店铺类目", "淘宝状态"}));
+    // At least the original dialog's widths (0: hidden).
     const int toCollectWidths[] = {100, 50, 130, 50, 50, 0, 100, 110, 100, 0, 0, 150};
     const int collectedWidths[] = {50, 50, 118, 150, 0, 0, 0, 300};
     auto checkView = [](QTableView* view, const int* widths, int n) {
@@ -190,7 +191,7 @@ void UiPanelsTest::columnsCaptionsWidthsAndStyles() {
     QVERIFY(r->toCollectModel()->flags(r->toCollectModel()->index(0, 0)) & Qt::ItemIsUserCheckable);
     QVERIFY(r->collectedModel()->flags(r->collectedModel()->index(0, 0)) & Qt::ItemIsUserCheckable);
     // The seven boxes with their captions; read-only.
-    const QStringList captions = {"待采集：", "过滤：", "正在采集：", "成功采集：",
+    const QStringList captions = {"待采集：",   "过滤：",     "正在采集：", "成功采集：",
                                   "成功上传：", "上传失败：", "过滤："};
     for (int i = 0; i < kCounterBoxes; ++i) {
         QCOMPARE(r->caption(static_cast<CounterBox>(i))->text(), captions[i]);
@@ -286,9 +287,10 @@ void UiPanelsTest::checkBoxesWriteTheList() {
     // A click on row 1's check box.
     QTableView* view = r->toCollectView();
     const QRect cell = view->visualRect(view->model()->index(1, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      QPoint(cell.left() + view->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4,
-                             cell.center().y()));
+    QTest::mouseClick(
+        view->viewport(), Qt::LeftButton, {},
+        QPoint(cell.left() + view->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 4,
+               cell.center().y()));
     QTRY_VERIFY(desk.ctx().toCollect().Checked(1));
     QVERIFY(!desk.ctx().toCollect().Checked(0));
     QTRY_COMPARE(r->toCollectModel()->index(1, 0).data(Qt::CheckStateRole).toInt(),
@@ -369,7 +371,7 @@ void UiPanelsTest::importFillsTheListAndReachesTheShop() {
     desk.AddMarks({"old"});
     desk.files.answers = {desk.File("missing.txt")};
     r->importButton()->click();
-    QTRY_VERIFY(!r->Busy());
+    QTRY_VERIFY(!r->Busy() && r->importButton()->isEnabled());
     QCOMPARE(desk.ctx().toCollect().Count(), 0);
     QVERIFY(desk.ctx().panel().StartEnabled());
     QCOMPARE(desk.ctx().workers().Launched(), std::size_t{0});
