@@ -291,6 +291,8 @@ void UiLoginTest::sellerFlowInTheMainWindow() {
     p->input(CollectInput::Title)->setText(Q(job.CommonTitleCharacter()));
     p->startButton()->click();
     QTRY_VERIFY(p->stopButton()->isEnabled());
+    QTRY_VERIFY(!p->Busy());
+    QVERIFY(job.ctx().workers().Launched() > 0);
 
     // "采集结果": both lists and the counters fill until the shop holds the books.
     window.tabs()->setCurrentIndex(1);

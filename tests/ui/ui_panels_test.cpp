@@ -109,6 +109,9 @@ struct Desk {
         QTRY_VERIFY(!p->input(CollectInput::Title)->text().isEmpty());
         p->startButton()->click();
         QTRY_VERIFY(p->stopButton()->isEnabled());
+        // The start runs off the window's thread: the workers are there once it is done.
+        QTRY_VERIFY(!p->Busy());
+        QVERIFY(ctx().workers().Launched() > 0);
         window->tabs()->setCurrentIndex(1);
     }
 
@@ -528,6 +531,7 @@ void UiPanelsTest::screenshots() {
     QTRY_VERIFY_WITH_TIMEOUT(PipelineDrained(desk.ctx(), false), 60000);
     desk.window->collectionPanel()->stopButton()->click();
     ResultsPanelWidget* r = desk.results();
+    QVERIFY2(desk.ctx().toCollect().Count() > 3, qPrintable(Q(desk.job.Describe())));
     QTRY_VERIFY(desk.ViewsEqualLists());
     for (int row : {0, 2, 3}) desk.ctx().toCollect().SetChecked(row, true);
     QTRY_VERIFY(desk.ViewsEqualLists());
@@ -540,7 +544,12 @@ void UiPanelsTest::screenshots() {
     QTest::qWait(20);
     const QPoint at = RowCentre(view, 1, 2);
     QMenu* menu = r->MenuAt(view, at);
-    QVERIFY(menu == r->toCollectMenu());
+    QVERIFY2(menu == r->toCollectMenu(), qPrintable(QStringLiteral("at %1,%2 of %3x%4, %5 rows")
+                                                        .arg(at.x())
+                                                        .arg(at.y())
+                                                        .arg(view->viewport()->width())
+                                                        .arg(view->viewport()->height())
+                                                        .arg(view->model()->rowCount())));
     menu->popup(view->viewport()->mapToGlobal(at));
     QTRY_VERIFY(r->toCollectMenu()->isVisible());
     QTest::qWait(50);
