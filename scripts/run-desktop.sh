@@ -32,4 +32,8 @@ market=${origins[1]}
 bash "$(dirname "$0")/stand-in-hosts" "$store" "$market" >"$run_dir/Data/Hosts.ini"
 echo "run-desktop: bookstore $store, marketplace $market, app folder $run_dir"
 export no_proxy=127.0.0.1 NO_PROXY=127.0.0.1
+# The login dialogs' embedded browser (Chromium) will not start as root inside its sandbox.
+if [ "$(id -u)" -eq 0 ] && [ -z "${QTWEBENGINE_CHROMIUM_FLAGS:-}" ]; then
+    export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox"
+fi
 "$bin/vantrell" --app-dir "$run_dir" "$@"

@@ -28,9 +28,9 @@ protected:
     // Runs the loop on a worker with a processor that records the rows it is given.
     void Start() {
         ctx.workers().Launch([this] {
-            RunDetailLoop(ctx, [this](AppContext&, int row) {
+            RunDetailLoop(ctx, [this](AppContext&, RowRef row) {
                 std::lock_guard<std::mutex> lock(mutex);
-                processed.push_back(row);
+                processed.push_back(row.index);
                 return true;
             });
             ended = true;
@@ -101,10 +101,10 @@ TEST_F(DetailThreadTest, EndsByItselfOnlyWhenTheCrawlEndedWithoutRows) {
 TEST_F(DetailThreadTest, StopEndsItAfterTheRowInProgress) {
     for (int i = 0; i < 5; ++i) AddRow();
     ctx.workers().Launch([this] {
-        RunDetailLoop(ctx, [this](AppContext& c, int row) {
+        RunDetailLoop(ctx, [this](AppContext& c, RowRef row) {
             std::lock_guard<std::mutex> lock(mutex);
-            processed.push_back(row);
-            if (row == 1)
+            processed.push_back(row.index);
+            if (row.index == 1)
                 c.panel().PressStop();
             return true;
         });
@@ -117,12 +117,12 @@ TEST_F(DetailThreadTest, StopEndsItAfterTheRowInProgress) {
 TEST_F(DetailThreadTest, AFailingRowCostsOnlyThatRow) {
     for (int i = 0; i < 3; ++i) AddRow();
     ctx.workers().Launch([this] {
-        RunDetailLoop(ctx, [this](AppContext&, int row) -> bool {
+        RunDetailLoop(ctx, [this](AppContext&, RowRef row) -> bool {
             {
                 std::lock_guard<std::mutex> lock(mutex);
-                processed.push_back(row);
+                processed.push_back(row.index);
             }
-            if (row == 0)
+            if (row.index == 0)
                 throw std::runtime_error("bad page");
             return true;
         });

@@ -84,7 +84,7 @@ protected:
     }
 
     // Runs each case on a fresh to-collect list with default settings.
-    void RunDrops(const std::vector<DropCase>& cases, bool (*process)(AppContext&, int)) {
+    void RunDrops(const std::vector<DropCase>& cases, bool (*process)(AppContext&, RowRef)) {
         const auto shipped = ctx_.descriptionTemplate().Text();
         for (const auto& c : cases) {
             SCOPED_TRACE(c.name);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/results_panel.h"
 #include "core/context.h"
 #include "core/session.h"
 #include "sim/bookstore_sim.h"
@@ -118,6 +119,37 @@ TEST_F(PublishingThreadTest, EveryCollectedBookIsPublishedTheLastOneIncluded) {
     }
     EXPECT_EQ(ctx_.counters().Text(CounterBox::Collected), "3");
     EXPECT_EQ(Cursor(), 3);
+}
+
+// "全部清空" while a book is being published: the clear empties the list and the thread
+// finishes that book, but its outcome ("上传成功", the picture state) is written for the
+// cleared row only, never into the new row 0, which is another book never published.
+TEST_F(PublishingThreadTest, AnOutcomeForAClearedRowNeverLandsOnTheNewRowWithItsIndex) {
+    std::vector<const sim::Book*> books;
+    for (const sim::Book& b : store_.catalog().books())
+        if (b.Plain() && books.size() < 2)
+            books.push_back(&b);
+    ASSERT_EQ(books.size(), 2u);
+    sim::FaultSettings slow;
+    slow.latencyMs = 150;
+    market_.server().SetFaults(slow);
+    StartPublishingThreads(ctx_, 1, false);
+    Collect(*books[0]);
+    ASSERT_TRUE(WaitFor([&] { return U8(Status(0)) == U8("正在获取数据信息"); }));
+
+    ResultsPanel(ctx_).ClearCollected();
+    CollectedRow other{};
+    other[kOuterCodeCol] = books[1]->id;
+    ctx_.collected().AppendWithRecord(other, nullptr);  // nothing to publish for it
+
+    ASSERT_TRUE(WaitFor([&] { return ctx_.counters().Number(CounterBox::Published) == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return ctx_.job().PublishBusy == 0; }));
+    EXPECT_EQ(ctx_.collected().Count(), 1);
+    EXPECT_EQ(Status(0), "");
+    EXPECT_EQ(Picture(0), "");
+    const std::vector<sim::ShopItem> shop = market_.Items();
+    ASSERT_EQ(shop.size(), 1u);
+    EXPECT_EQ(shop[0].outerCode, books[0]->id);
 }
 
 TEST_F(PublishingThreadTest, BooksThatCannotBePublishedKeepTheirReason) {

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/context.h"
+#include "detail/detail_thread.h"
 #include "support/temp_app_dir.h"
 
 using vt::testing::ReadAll;
@@ -14,6 +19,15 @@ using vt::testing::WriteAll;
 
 namespace vt {
 namespace {
+
+bool WaitFor(const std::function<bool()>& condition, int ms = 10000) {
+    for (int i = 0; i < ms; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
+}
 
 class ResultsPanelTest : public ::testing::Test {
 protected:
@@ -130,8 +144,11 @@ TEST_F(ResultsPanelTest, ClearingAListRestartsTheCursorsIntoIt) {
     panel_.ClearToCollect();
     EXPECT_EQ(ctx_.toCollect().Count(), 0);
     EXPECT_EQ(ctx_.job().NextPage, 1);
+    // Rows found after the clear start at 0 again and must be processed.
+    EXPECT_EQ(ctx_.job().DetailCursor, 0);
     EXPECT_EQ(ctx_.collected().Count(), 1);
 
+    ctx_.job().DetailCursor = 4;
     panel_.ClearCollected();
     EXPECT_EQ(ctx_.collected().Count(), 0);
     EXPECT_EQ(ctx_.job().DetailCursor, 0);
@@ -154,6 +171,91 @@ TEST_F(ResultsPanelTest, ResetEmptiesBothListsAndTheirBoxes) {
     EXPECT_EQ(ctx_.counters().Text(CounterBox::Collected), "");
     EXPECT_EQ(ctx_.counters().Text(CounterBox::Published), "1");
     EXPECT_EQ(ctx_.job().ProcessingCursor, 0);
+}
+
+// "全部清除" while the detail thread works on row 0: the rows found after the clear are all
+// processed (the cursor went back to 0), and the worker's write for the cleared row is
+// dropped instead of landing on the new row 0, which is another book.
+TEST_F(ResultsPanelTest, ClearDuringAJobRestartsTheDetailStageAndDropsItsStaleWrite) {
+    ctx_.session().MarkLoginValid();
+    ctx_.panel().SetRunning();
+    ctx_.job().RunningListThreads = 1;  // a crawler still runs: the thread does not end
+    std::atomic<bool> holding{false}, release{false};
+    std::atomic<int> staleWritesLanded{0};
+    std::mutex seenMutex;
+    std::vector<std::string> seen;
+    StartDetailThread(ctx_, [&](AppContext& c, RowRef row) {
+        const std::string mark = c.toCollect().Cell(row, kMarkCol);
+        {
+            std::lock_guard<std::mutex> lock(seenMutex);
+            seen.push_back(mark);
+        }
+        if (mark == "old-0") {
+            holding = true;
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (c.toCollect().SetCell(row, kStatusCol, "done " + mark) && mark.rfind("old", 0) == 0)
+            ++staleWritesLanded;
+        return false;
+    });
+    AddMarks({"old-0", "old-1", "old-2"});
+    ASSERT_TRUE(WaitFor([&] { return holding.load(); }));
+    panel_.ClearToCollect();
+    AddMarks({"new-0", "new-1"});
+    release = true;
+
+    ASSERT_TRUE(WaitFor([&] { return ctx_.toCollect().Cell(1, kStatusCol) == "done new-1"; }));
+    EXPECT_EQ(ctx_.toCollect().Cell(0, kStatusCol), "done new-0");
+    EXPECT_EQ(staleWritesLanded, 0);
+    {
+        std::lock_guard<std::mutex> lock(seenMutex);
+        EXPECT_EQ(seen, (std::vector<std::string>{"old-0", "new-0", "new-1"}));
+    }
+    ctx_.panel().PressStop();
+    ctx_.workers().JoinAll();
+}
+
+// An import is a job start: refused while a job runs (its own detail thread would take the
+// imported rows and drop them), and after the stop it waits for the job's workers first.
+TEST_F(ResultsPanelTest, ImportWhileAJobRunsIsRefusedAndAfterTheStopWaitsForItsWorkers) {
+    std::vector<std::string> messages;
+    ctx_.SetMessageSink([&](const std::string& m) { messages.push_back(m); });
+    WriteAll(NativeFile("codes.txt"), "111\r\n222\r\n");
+    AddMarks({"job row"});
+    ctx_.panel().SetRunning();
+    int detailStarted = 0;
+
+    EXPECT_FALSE(panel_.BeginImport());
+    EXPECT_FALSE(panel_.ImportCodes(File("codes.txt"), [&] { ++detailStarted; }));
+    EXPECT_EQ(messages, (std::vector<std::string>{kImportWhileRunning, kImportWhileRunning}));
+    EXPECT_EQ(Marks(), std::vector<std::string>{"job row"});
+    EXPECT_EQ(detailStarted, 0);
+    EXPECT_EQ(ctx_.workers().Launched(), 0u);
+
+    // Stopped: a worker of the job still finishes its item.
+    ctx_.panel().PressStop();
+    std::atomic<bool> workerEnded{false};
+    ctx_.workers().Launch([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        workerEnded = true;
+    });
+    ASSERT_TRUE(panel_.BeginImport());
+    EXPECT_EQ(ctx_.toCollect().Count(), 0);  // emptied before the file chooser
+    ASSERT_TRUE(panel_.ImportCodes(File("codes.txt"), [&] {
+        EXPECT_TRUE(workerEnded) << "the import started before the job's workers ended";
+        ++detailStarted;
+    }));
+    EXPECT_TRUE(workerEnded);
+    EXPECT_EQ(detailStarted, 1);
+    EXPECT_EQ(Marks(), (std::vector<std::string>{"111", "222"}));
+    EXPECT_EQ(messages.size(), 2u);
+
+    // The import runs now: a second one is refused like a job start.
+    EXPECT_FALSE(panel_.ImportCodes(File("codes.txt"), [&] { ++detailStarted; }));
+    EXPECT_EQ(detailStarted, 1);
+    EXPECT_EQ(messages.size(), 3u);
+    ctx_.panel().PressStop();
+    ctx_.workers().JoinAll();
 }
 
 }  // namespace

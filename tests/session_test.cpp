@@ -90,11 +90,49 @@ TEST(ConfirmSingleLogin, SetsFlagTitleCookieAndDatabase) {
         EXPECT_EQ(ctx.session().PauseCounter(), c.valid ? 0 : 1);
         EXPECT_EQ(ctx.session().Title(), TitleWith(c.state));
         EXPECT_EQ(ctx.session().SellerCookie(), cookie);
-        EXPECT_EQ(ctx.session().AccountCookie(0), cookie);
+        // Only a valid login replaces the listed account's cookie and opens its database.
+        EXPECT_EQ(ctx.session().AccountCookie(0), c.valid ? cookie : "earlier cookie");
         EXPECT_TRUE(stage.messages().empty());
-        EXPECT_NE(ctx.db().ProductDb(), nullptr);
-        EXPECT_TRUE(ProductDbFileExists(stage, SellerNickname(cookie)));
+        EXPECT_EQ(ctx.db().ProductDb() != nullptr, c.valid);
+        EXPECT_EQ(ProductDbFileExists(stage, SellerNickname(cookie)), c.valid);
     }
+}
+
+// "已进入账户" pressed before the login in the browser finished: the check fails. The
+// account row keeps the cookie that works and the product database stays the logged-in
+// seller's, so the publishing threads go on publishing for the right shop.
+TEST(ConfirmSingleLogin, AFailedConfirmationKeepsTheAccountRowAndTheDatabase) {
+    MarketStage stage;
+    ASSERT_TRUE(stage.started());
+    AppContext& ctx = stage.ctx();
+    const std::string good = stage.DemoCookie();
+    FixedCookie multi(good);
+    ASSERT_EQ(ConfirmMultiLogin(ctx, multi), MultiLoginOutcome::Added);
+    const std::shared_ptr<Database> demoDb = ctx.db().ProductDb();
+    ASSERT_NE(demoDb, nullptr);
+
+    // Half a login of another shop: its nick is set, its session is not.
+    FixedCookie early(kStaleCookie);
+    EXPECT_FALSE(ConfirmSingleLogin(ctx, early));
+    EXPECT_FALSE(ctx.session().LoginValid());
+    EXPECT_EQ(ctx.session().Title(), TitleWith(kStateLoginFailed));
+    EXPECT_EQ(ctx.session().SellerCookie(), kStaleCookie);
+    EXPECT_EQ(ctx.session().Accounts(), (std::vector<AccountRow>{{"0", good, ""}}));
+    EXPECT_EQ(ctx.db().ProductDb(), demoDb);
+    EXPECT_FALSE(ProductDbFileExists(stage, "stale_seller"));
+    EXPECT_EQ(NextPublishCookie(ctx), good);
+
+    // The same in the multi-login dialog: nothing added, nothing switched.
+    EXPECT_EQ(ConfirmMultiLogin(ctx, early), MultiLoginOutcome::NotAdded);
+    EXPECT_EQ(ctx.db().ProductDb(), demoDb);
+    EXPECT_EQ(ctx.session().AccountCount(), 1);
+
+    // Confirmed again once the login is done: valid, and the row takes the new cookie.
+    const std::string again = stage.DemoCookie();
+    FixedCookie done(again);
+    EXPECT_TRUE(ConfirmSingleLogin(ctx, done));
+    EXPECT_EQ(ctx.session().AccountCookie(0), again);
+    EXPECT_EQ(ctx.session().Title(), TitleWith(kStateLoggedIn));
 }
 
 TEST(ConfirmSingleLogin, WithoutAccountRowsStillLogsIn) {
@@ -133,7 +171,7 @@ TEST(ConfirmMultiLogin, AddsARowOnlyForAValidLogin) {
         bool databaseOpened;
     } cases[] = {
         {Login::Valid, MultiLoginOutcome::Added, {}, true},
-        {Login::Invalid, MultiLoginOutcome::NotAdded, {}, true},
+        {Login::Invalid, MultiLoginOutcome::NotAdded, {}, false},
         {Login::Limited,
          MultiLoginOutcome::AccessLimited,
          {" 亲，慢慢来，请先坐下来喝口水！我们马上回来。"},

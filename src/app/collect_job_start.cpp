@@ -95,6 +95,7 @@ bool StartKeywordMode(AppContext& ctx, CollectInput input, const char* emptyMess
 
 bool StartCollection(AppContext& ctx) {
     CollectionPanel& panel = ctx.panel();
+    std::lock_guard<std::mutex> starting(ctx.job().StartLock);
     if (!panel.StartEnabled())
         return false;
     switch (panel.Mode()) {

@@ -57,20 +57,19 @@ void ResultsPanel::SelectNone() {
 }
 
 void ResultsPanel::ClearToCollect() {
-    {
-        std::lock_guard<std::timed_mutex> lock(ctx_.job().WorkerCursorLock);
-        ctx_.job().NextPage = 1;
-    }
+    // The detail thread takes its row and the list's generation under this lock: holding
+    // it across the reset and the clear, the cursor never points past rows of the new list.
+    std::lock_guard<std::timed_mutex> lock(ctx_.job().WorkerCursorLock);
+    ctx_.job().NextPage = 1;
+    ctx_.job().DetailCursor = 0;
     ctx_.toCollect().Clear();
 }
 
 void ResultsPanel::ClearCollected() {
-    {
-        std::lock_guard<std::timed_mutex> lock(ctx_.job().WorkerCursorLock);
-        ctx_.job().DetailCursor = 0;
-    }
+    std::lock_guard<std::timed_mutex> lock(ctx_.job().WorkerCursorLock);
+    ctx_.job().DetailCursor = 0;
+    ctx_.job().ProcessingCursor = 0;
     ctx_.collected().Clear();
-    RestartProcessingCursor();
 }
 
 void ResultsPanel::RestartProcessingCursor() {
@@ -98,10 +97,31 @@ bool ResultsPanel::ExportCheckedMarks(const std::string& fileName) {
     return WriteTextFile(fileName, text);
 }
 
+bool ResultsPanel::ImportAllowed() {
+    if (ctx_.panel().StartEnabled())
+        return true;
+    ctx_.ShowMessage(kImportWhileRunning);
+    return false;
+}
+
+bool ResultsPanel::BeginImport() {
+    if (!ImportAllowed())
+        return false;
+    RebuildFilterWords(ctx_);
+    ClearToCollect();
+    return true;
+}
+
 bool ResultsPanel::ImportCodes(const std::string& fileName,
                                const std::function<void()>& startPageDetailThread) {
+    std::lock_guard<std::mutex> starting(ctx_.job().StartLock);
+    if (!ImportAllowed())
+        return false;
+    // The stopped job's workers leave after their current item; one still running would
+    // take the imported rows with its own variant and drop them.
+    ctx_.workers().JoinAll();
     RebuildFilterWords(ctx_);
-    ctx_.toCollect().Clear();
+    ClearToCollect();
 
     std::vector<std::string> lines;
     if (!ReadLines(fileName, lines))

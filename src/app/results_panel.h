@@ -10,6 +10,9 @@ namespace vt {
 
 class AppContext;
 
+// Shown when "导入编码" is pressed while a job or an import runs.
+inline constexpr char kImportWhileRunning[] = "正在采集，请先点击“停止采集”，再导入编码。";
+
 class ResultsPanel {
 public:
     explicit ResultsPanel(AppContext& ctx) : ctx_(ctx) {}
@@ -21,9 +24,12 @@ public:
     void SelectAll();
     void SelectNone();
 
-    // "全部清除": the to-collect list empties and the crawl's next page goes back to 1.
+    // "全部清除": the to-collect list empties, the crawl's next page goes back to 1 and the
+    // detail stage's cursor to row 0 (rows found after the clear are processed). One step
+    // under WorkerCursorLock; a worker's write for a row taken before it is dropped.
     void ClearToCollect();
-    // "全部清空": the collected list empties and the detail stage starts over at row 0.
+    // "全部清空": the collected list empties and the detail stage starts over at row 0;
+    // the publishing cursor goes back to row 0 too. One step under WorkerCursorLock.
     void ClearCollected();
 
     // "将勾选项目加入禁止销售标识库": the marks of the checked rows, trimmed, become
@@ -35,12 +41,21 @@ public:
     // a text file (one zero byte at its end). False when the file cannot be written.
     bool ExportCheckedMarks(const std::string& fileName);
 
-    // "导入编码": the job's word lists are rebuilt, then one to-collect row per line of the
-    // file (trimmed; a blank line gives an empty mark), then the job state of an import
-    // and its two workers: the detail thread in its page variant (started by the given
-    // starter, which the front end wires to the detail stage) and one publishing thread of
-    // the import variant. False, with the list left empty and nothing started, when the
-    // file cannot be read.
+    // The refusal of "导入编码": an import is a job start, so while a job or an earlier
+    // import runs ("开始采集" disabled) it shows kImportWhileRunning and yields false.
+    bool ImportAllowed();
+    // The steps of "导入编码" before the file chooser: unless refused, the job's word lists
+    // are rebuilt and the to-collect list emptied. False when refused.
+    bool BeginImport();
+
+    // "导入编码" with the chosen file, as a job start: refused as above (false, nothing
+    // changed); else waits for the workers of a stopped job to end, rebuilds the word
+    // lists, empties the to-collect list, appends one row per line of the file (trimmed;
+    // a blank line gives an empty mark), then sets the job state of an import and starts
+    // its two workers: the detail thread in its page variant (by the given starter, which
+    // the front end wires to the detail stage) and one publishing thread of the import
+    // variant. False, with the list left empty and nothing started, when the file cannot
+    // be read.
     bool ImportCodes(const std::string& fileName,
                      const std::function<void()>& startPageDetailThread);
 

@@ -32,6 +32,9 @@ private:
 };
 
 struct CollectJob {
+    // Held by a job start and by a codes import from the check that no job runs until
+    // their workers are started: two starts never run at once.
+    std::mutex StartLock;
     // Guards NextPage, EntryIndex, DetailCursor and ProcessingCursor.
     std::timed_mutex WorkerCursorLock;
     // Taken while a row is appended to either list (RowCounter, RunningNumber, CollectedNumber).

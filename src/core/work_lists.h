@@ -4,9 +4,11 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/observers.h"
@@ -23,66 +25,122 @@ struct ListChange {
     bool checked = false;
 };
 
+// A row as a worker took it: its index and the list's generation (the number of clears
+// before it) at that moment. Rows are only ever appended or all cleared, so the pair names
+// one row for good: once the list was cleared, a write for the row is dropped even when a
+// later row has the same index. An index alone (any generation) names whatever row has
+// that index now; the tests and the one-shot commands address rows that way.
+struct RowRef {
+    static constexpr std::uint64_t kAnyGeneration = ~std::uint64_t{0};
+    RowRef() = default;
+    RowRef(int rowIndex) : index(rowIndex) {}  // NOLINT(google-explicit-constructor)
+    RowRef(int rowIndex, std::uint64_t listGeneration)
+        : index(rowIndex), generation(listGeneration) {}
+    int index = -1;
+    std::uint64_t generation = kAnyGeneration;
+};
+
 template <int N>
 class WorkList {
 public:
     using Row = std::array<std::string, N>;
     static constexpr int kColumns = N;
 
+    // One row as a view shows it.
+    struct RowState {
+        Row cells;
+        bool checked = false;
+    };
+    // What changed since a view's last look (see ChangesSince).
+    struct Changes {
+        std::uint64_t generation = 0;  // the list's generation now
+        std::uint64_t stamp = 0;       // the list's change stamp now: pass it back next time
+        bool reset = false;            // the list was cleared since: drop every row first
+        int count = 0;                 // rows in the list now
+        std::vector<std::pair<int, RowState>> rows;  // rows added or changed, by index
+    };
+
     // Appends a row (unchecked) and returns its index.
-    int Append(Row row) { return AppendEntry(Entry{std::move(row), false, nullptr, nullptr, {}}); }
+    int Append(Row row) { return AppendEntry(Entry{std::move(row), false, nullptr, nullptr, {}, 0}); }
 
     int Count() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return static_cast<int>(rows_.size());
     }
 
-    // The cell's text; empty for a row or column that does not exist.
-    std::string Cell(int row, int column) const {
+    // The number of clears so far.
+    std::uint64_t Generation() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return generation_;
+    }
+
+    // The row at that index as a reference that outlives no clear; index -1 when there is
+    // no such row.
+    RowRef Ref(int row) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return RowRef(row >= 0 && row < static_cast<int>(rows_.size()) ? row : -1, generation_);
+    }
+
+    // True while the list still holds that row.
+    bool Holds(RowRef row) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return Valid(row, 0);
+    }
+
+    // The cell's text; empty for a row or column that does not exist (any more).
+    std::string Cell(RowRef row, int column) const {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!Valid(row, column))
             return {};
-        return rows_[row].cells[column];
+        return rows_[row.index].cells[column];
     }
 
-    Row RowAt(int row) const {
+    Row RowAt(RowRef row) const {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (row < 0 || row >= static_cast<int>(rows_.size()))
+        if (!Valid(row, 0))
             return Row{};
-        return rows_[row].cells;
+        return rows_[row.index].cells;
     }
 
     // False when the row or column does not exist (the list was cleared meanwhile).
-    bool SetCell(int row, int column, std::string text) {
+    bool SetCell(RowRef row, int column, std::string text) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (!Valid(row, column))
                 return false;
-            rows_[row].cells[column] = text;
+            Entry& e = rows_[row.index];
+            e.cells[column] = text;
+            e.stamp = ++stamp_;
         }
-        observers_.Notify({ListChange::CellChanged, row, column, std::move(text), false});
+        observers_.Notify({ListChange::CellChanged, row.index, column, std::move(text), false});
         return true;
     }
 
-    bool Checked(int row) const {
+    bool Checked(RowRef row) const {
         std::lock_guard<std::mutex> lock(mutex_);
-        return row >= 0 && row < static_cast<int>(rows_.size()) && rows_[row].checked;
+        return Valid(row, 0) && rows_[row.index].checked;
     }
 
-    void SetChecked(int row, bool checked) {
+    void SetChecked(RowRef row, bool checked) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (row < 0 || row >= static_cast<int>(rows_.size()))
+            if (!Valid(row, 0))
                 return;
-            rows_[row].checked = checked;
+            Entry& e = rows_[row.index];
+            e.checked = checked;
+            e.stamp = ++stamp_;
         }
-        observers_.Notify({ListChange::CheckChanged, row, -1, {}, checked});
+        observers_.Notify({ListChange::CheckChanged, row.index, -1, {}, checked});
     }
 
     void SetAllChecked(bool checked) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            for (auto& e : rows_) e.checked = checked;
+            const std::uint64_t stamp = ++stamp_;
+            for (auto& e : rows_) {
+                e.checked = checked;
+                e.stamp = stamp;
+            }
         }
         observers_.Notify({ListChange::AllCheckChanged, -1, -1, {}, checked});
     }
@@ -101,8 +159,30 @@ public:
         {
             std::lock_guard<std::mutex> lock(mutex_);
             rows_.clear();
+            ++generation_;
+            ++stamp_;
         }
         observers_.Notify({ListChange::Cleared, -1, -1, {}, false});
+    }
+
+    // What a view that last saw (generation, stamp) must change to show the list as it is
+    // now, in one locked step: every row when the list was cleared since (or the view saw
+    // nothing yet: generation 0), else the rows appended or changed since. A view that
+    // applies this on every change notice, instead of replaying the notices one by one,
+    // ends up equal to the list however the notices of several threads interleave.
+    Changes ChangesSince(std::uint64_t generation, std::uint64_t stamp) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Changes out;
+        out.generation = generation_;
+        out.stamp = stamp_;
+        out.count = static_cast<int>(rows_.size());
+        out.reset = generation != generation_;
+        for (int i = 0; i < out.count; ++i) {
+            const Entry& e = rows_[i];
+            if (out.reset || e.stamp > stamp)
+                out.rows.emplace_back(i, RowState{e.cells, e.checked});
+        }
+        return out;
     }
 
     int Subscribe(typename Observers<ListChange>::Callback cb) {
@@ -118,6 +198,7 @@ protected:
         // The record once its book was handled: the data files still list the book.
         std::shared_ptr<const O_BookInfo> handled;
         std::string itemCategory;  // the marketplace category its item was built with
+        std::uint64_t stamp = 0;   // the list's stamp at the row's last change
     };
 
     int AppendEntry(Entry entry) {
@@ -125,18 +206,24 @@ protected:
         {
             std::lock_guard<std::mutex> lock(mutex_);
             index = static_cast<int>(rows_.size());
+            entry.stamp = ++stamp_;
             rows_.push_back(std::move(entry));
         }
         observers_.Notify({ListChange::RowAppended, index, -1, {}, false});
         return index;
     }
 
-    bool Valid(int row, int column) const {
-        return row >= 0 && row < static_cast<int>(rows_.size()) && column >= 0 && column < N;
+    // Callers hold mutex_.
+    bool Valid(RowRef row, int column) const {
+        return row.index >= 0 && row.index < static_cast<int>(rows_.size()) && column >= 0 &&
+               column < N &&
+               (row.generation == RowRef::kAnyGeneration || row.generation == generation_);
     }
 
     mutable std::mutex mutex_;
     std::vector<Entry> rows_;
+    std::uint64_t generation_ = 1;
+    std::uint64_t stamp_ = 0;
     Observers<ListChange> observers_;
 };
 
@@ -148,47 +235,47 @@ class CollectedList : public WorkList<kCollectedColumns> {
 public:
     // Appends a row with its record attached and returns the row index.
     int AppendWithRecord(Row row, std::unique_ptr<O_BookInfo> record) {
-        return AppendEntry(Entry{
-            std::move(row), false, std::shared_ptr<O_BookInfo>(std::move(record)), nullptr, {}});
+        return AppendEntry(Entry{std::move(row), false,
+                                 std::shared_ptr<O_BookInfo>(std::move(record)), nullptr, {}, 0});
     }
 
     // The record attached to a row (shared, so that clearing the list while a publishing
     // thread works on it never frees it under that thread); null when there is none.
-    std::shared_ptr<O_BookInfo> Record(int row) const {
+    std::shared_ptr<O_BookInfo> Record(RowRef row) const {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (row < 0 || row >= static_cast<int>(rows_.size()))
+        if (!Valid(row, 0))
             return nullptr;
-        return rows_[row].record;
+        return rows_[row.index].record;
     }
 
     // Detaches the record once its book has been handled: the row then refers to no
     // record, so no later pass handles the book again. Only when the row still holds
     // that record (the list may have been emptied and refilled meanwhile).
-    void ReleaseRecord(int row, const O_BookInfo* record) {
+    void ReleaseRecord(RowRef row, const O_BookInfo* record) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (row >= 0 && row < static_cast<int>(rows_.size()) && rows_[row].record.get() == record)
-            rows_[row].handled = std::move(rows_[row].record);
+        if (Valid(row, 0) && rows_[row.index].record.get() == record)
+            rows_[row.index].handled = std::move(rows_[row.index].record);
     }
 
     // The row's book whether or not it has been handled yet; null when the row has none.
-    std::shared_ptr<const O_BookInfo> Book(int row) const {
+    std::shared_ptr<const O_BookInfo> Book(RowRef row) const {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (row < 0 || row >= static_cast<int>(rows_.size()))
+        if (!Valid(row, 0))
             return nullptr;
-        const Entry& e = rows_[row];
+        const Entry& e = rows_[row.index];
         return e.record ? std::shared_ptr<const O_BookInfo>(e.record) : e.handled;
     }
 
-    void SetItemCategory(int row, std::string category) {
+    void SetItemCategory(RowRef row, std::string category) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (row >= 0 && row < static_cast<int>(rows_.size()))
-            rows_[row].itemCategory = std::move(category);
+        if (Valid(row, 0))
+            rows_[row.index].itemCategory = std::move(category);
     }
-    std::string ItemCategory(int row) const {
+    std::string ItemCategory(RowRef row) const {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (row < 0 || row >= static_cast<int>(rows_.size()))
+        if (!Valid(row, 0))
             return {};
-        return rows_[row].itemCategory;
+        return rows_[row.index].itemCategory;
     }
 };
 

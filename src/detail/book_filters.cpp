@@ -20,7 +20,7 @@ const std::string* FirstForbiddenWord(const WordList& words, std::string_view te
     return nullptr;
 }
 
-bool IsForbiddenText(AppContext& ctx, std::string_view text, int row) {
+bool IsForbiddenText(AppContext& ctx, std::string_view text, RowRef row) {
     const auto words = ctx.filterWords().ForbiddenWords();
     const std::string* word = FirstForbiddenWord(*words, text);
     if (!word)
@@ -33,7 +33,7 @@ void CountFiltered(AppContext& ctx, CounterBox box) {
     ctx.counters().Increment(box);
 }
 
-bool CountIfForbidden(AppContext& ctx, std::string_view text, CounterBox box, int row) {
+bool CountIfForbidden(AppContext& ctx, std::string_view text, CounterBox box, RowRef row) {
     if (!IsForbiddenText(ctx, text, row))
         return false;
     CountFiltered(ctx, box);

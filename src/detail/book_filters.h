@@ -7,6 +7,7 @@
 
 #include "core/filter_words.h"
 #include "core/result_counters.h"
+#include "core/work_lists.h"
 
 namespace vt {
 
@@ -22,13 +23,13 @@ const std::string* FirstForbiddenWord(const WordList& words, std::string_view te
 
 // True when the text holds a forbidden word; the to-collect row's status then becomes
 // "过滤：" followed by that word. No match leaves the status alone.
-bool IsForbiddenText(AppContext& ctx, std::string_view text, int row);
+bool IsForbiddenText(AppContext& ctx, std::string_view text, RowRef row);
 
 // Adds one to the box and shows it, as one step.
 void CountFiltered(AppContext& ctx, CounterBox box);
 
 // IsForbiddenText, counted in box when true.
-bool CountIfForbidden(AppContext& ctx, std::string_view text, CounterBox box, int row);
+bool CountIfForbidden(AppContext& ctx, std::string_view text, CounterBox box, RowRef row);
 
 // A price or bound as a whole number of yuan: leading blanks skipped, an optional sign,
 // then the digits up to the first other character ("29.80" -> 29; no digits -> 0).

@@ -201,7 +201,7 @@ std::string ExtractProductIds(AppContext& ctx, const std::string& text) {
     return ExtractProductIds(ctx.hosts().Host(HostRole::SourceProduct), text);
 }
 
-bool CheckStock(AppContext& ctx, const std::string& id, int row) {
+bool CheckStock(AppContext& ctx, const std::string& id, RowRef row) {
     const int rule = ctx.config().StockRule();
     const bool anyOutMeansOut = rule == kAnyRegionOutMeansOut;
     const bool oneInMeansIn = rule == kOneRegionInMeansIn;

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "core/work_lists.h"
+
 namespace vt {
 
 class AppContext;
@@ -69,6 +71,6 @@ std::string ExtractProductIds(AppContext& ctx, const std::string& text);
 // True when the book counts as in stock under the regional stock rule, asking the
 // ticked regions of the settings in list order. Under the any-region-out rule a region
 // out of stock writes id + "：缺货" into the row's status.
-bool CheckStock(AppContext& ctx, const std::string& id, int row);
+bool CheckStock(AppContext& ctx, const std::string& id, RowRef row);
 
 }  // namespace vt

@@ -11,9 +11,11 @@ namespace vt {
 
 void StartDetailThread(AppContext& ctx, DetailVariant variant) {
     if (variant == DetailVariant::FromPage)
-        StartDetailThread(ctx, [](AppContext& c, int row) { return ProcessBookFromPage(c, row); });
+        StartDetailThread(ctx,
+                          [](AppContext& c, RowRef row) { return ProcessBookFromPage(c, row); });
     else
-        StartDetailThread(ctx, [](AppContext& c, int row) { return ProcessBookFromRow(c, row); });
+        StartDetailThread(ctx,
+                          [](AppContext& c, RowRef row) { return ProcessBookFromRow(c, row); });
 }
 
 void StartDetailThread(AppContext& ctx, RowProcessor process) {
@@ -32,26 +34,27 @@ void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
             return;
         if (WaitIfLoginLapsed(ctx))
             continue;
-        const int n = rows.Count();
-        int row = -1;
+        RowRef row;
         {
             // A wait that times out takes no row and moves nothing: the next turn
-            // tries again.
+            // tries again. The row is taken together with the list's generation, under
+            // the lock that a clear of the list holds while it resets the cursor: the
+            // cursor and the row it names always belong to the same list.
             if (!LockWithin(job.WorkerCursorLock, kDetailCursorWaitMs))
                 continue;
             std::lock_guard<std::timed_mutex> lock(job.WorkerCursorLock, std::adopt_lock);
-            if (job.DetailCursor < n) {
-                row = job.DetailCursor++;
+            if (job.DetailCursor < rows.Count()) {
+                row = rows.Ref(job.DetailCursor++);
                 ++job.DetailBusy;
             }
         }
-        if (row < 0) {
+        if (row.index < 0) {
             job.Wake.WaitAfter(seen);
             continue;
         }
         {
             BusyRelease release(job.DetailBusy);
-            if (row < rows.Count()) {
+            if (rows.Holds(row)) {
                 try {
                     process(ctx, row);
                 } catch (...) {

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "core/work_lists.h"
+
 namespace vt {
 
 class AppContext;
@@ -14,8 +16,9 @@ class AppContext;
 // codes) from the product page alone.
 enum class DetailVariant { FromRow, FromPage };
 
-// Processes one to-collect row; true when the book went to the collected list.
-using RowProcessor = std::function<bool(AppContext&, int row)>;
+// Processes one to-collect row; true when the book went to the collected list. The row is
+// the one the thread took: once the list is cleared, the processor's writes for it drop.
+using RowProcessor = std::function<bool(AppContext&, RowRef row)>;
 
 // Launches the thread through ctx.workers(). The job start has reset DetailCursor and
 // started the crawlers first.

@@ -14,12 +14,12 @@
 namespace vt {
 namespace {
 
-void SetStatus(AppContext& ctx, int row, const char* status) {
+void SetStatus(AppContext& ctx, RowRef row, const char* status) {
     ctx.toCollect().SetCell(row, kStatusCol, status);
 }
 
 // A dropped book keeps its row with the reason and is counted in its "过滤：" box.
-bool Drop(AppContext& ctx, int row, const char* status, CounterBox box) {
+bool Drop(AppContext& ctx, RowRef row, const char* status, CounterBox box) {
     SetStatus(ctx, row, status);
     CountFiltered(ctx, box);
     return false;
@@ -40,7 +40,9 @@ void ReadPageTexts(const DetailPage& page, O_BookInfo& book, BookParams& params)
 
 }  // namespace
 
-bool ProcessBookFromRow(AppContext& ctx, int row) {
+bool ProcessBookFromRow(AppContext& ctx, RowRef row) {
+    if (!ctx.toCollect().Holds(row))
+        return false;
     const ToCollectRow cells = ctx.toCollect().RowAt(row);
     const std::string& id = cells[kMarkCol];
     const std::string trimmedId = Trim(id);
@@ -103,7 +105,9 @@ bool ProcessBookFromRow(AppContext& ctx, int row) {
     return true;
 }
 
-bool ProcessBookFromPage(AppContext& ctx, int row) {
+bool ProcessBookFromPage(AppContext& ctx, RowRef row) {
+    if (!ctx.toCollect().Holds(row))
+        return false;
     const std::string id = Trim(ctx.toCollect().Cell(row, kMarkCol));
     if (ctx.db().IsPublished(id)) {
         CountFiltered(ctx, CounterBox::PendingFiltered);

@@ -44,8 +44,13 @@ bool ConfirmSingleLogin(AppContext& ctx, CookieSource& source) {
     else
         session.MarkLoginLapsed();
     session.ShowAccountState(valid ? kStateLoggedIn : kStateLoginFailed);
-    session.SetAccountCookie(0, cookie);
-    OpenSellerDatabase(ctx, cookie);
+    // A confirmation pressed before the login finished captures a cookie that opens
+    // nothing: the listed account keeps its working cookie, and the product database
+    // stays the one of the account that is logged in.
+    if (valid) {
+        session.SetAccountCookie(0, cookie);
+        OpenSellerDatabase(ctx, cookie);
+    }
     return valid;
 }
 
@@ -63,7 +68,9 @@ MultiLoginOutcome ConfirmMultiLogin(AppContext& ctx, CookieSource& source) {
         session.ShowMessage(" 亲，慢慢来，请先坐下来喝口水！我们马上回来。");
         return MultiLoginOutcome::AccessLimited;
     }
-    OpenSellerDatabase(ctx, cookie);
+    // As in the single login: a cookie that opens nothing switches no database.
+    if (outcome == MultiLoginOutcome::Added)
+        OpenSellerDatabase(ctx, cookie);
     return outcome;
 }
 

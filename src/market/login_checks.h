@@ -18,13 +18,14 @@ bool IsSellerPage(const std::string& page);     // "卖家中心": the cookie is
 bool IsAccessLimited(const std::string& page);  // "亲，访问受限了"
 
 // "已进入账户" in the single-login dialog: captures the cookie, checks it, sets the flag
-// and the title, puts the cookie into the first account row (if any) and opens the
-// seller's product database. True when the login is valid.
+// and the title; a valid cookie then goes into the first account row (if any) and opens
+// the seller's product database, while an invalid one leaves both as they were. True
+// when the login is valid.
 bool ConfirmSingleLogin(AppContext& ctx, CookieSource& source);
 
 enum class MultiLoginOutcome {
-    Added,          // valid: a row was added; the dialog closes
-    NotAdded,       // invalid: nothing added, the flag unchanged; the dialog closes
+    Added,          // valid: a row was added, the seller's database opened; the dialog closes
+    NotAdded,       // invalid: nothing added, flag and database unchanged; the dialog closes
     AccessLimited,  // the marketplace limits access: the dialog stays open for a retry
 };
 // "已进入账户" in the multi-login dialog.

@@ -86,7 +86,7 @@ void ShowFailures(AppContext& ctx) {
                              ctx.counters().Number(CounterBox::PublishFailed));
 }
 
-void SetStatus(AppContext& ctx, int row, const std::string& text) {
+void SetStatus(AppContext& ctx, RowRef row, const std::string& text) {
     ctx.collected().SetCell(row, kMarketStateCol, text);
 }
 
@@ -325,7 +325,7 @@ FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item) {
     return f.Take();
 }
 
-bool PublishOne(AppContext& ctx, PublishItem& item, int row, const std::string& cookie) {
+bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::string& cookie) {
     const std::string sellPage = MarketGetWithCookie(
         ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie);
     if (sellPage.find("卖家中心") == std::string::npos) {

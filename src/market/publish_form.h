@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/work_lists.h"
+
 namespace vt {
 
 class AppContext;
@@ -61,6 +63,6 @@ FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item);
 
 // One publish attempt with the given seller cookie; row is the book's row of the
 // collected list. True when the marketplace confirms the new item.
-bool PublishOne(AppContext& ctx, PublishItem& item, int row, const std::string& cookie);
+bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::string& cookie);
 
 }  // namespace vt

@@ -1,5 +1,6 @@
 #include "market/publishing_thread.h"
 
+#include <algorithm>
 #include <ctime>
 #include <thread>
 
@@ -17,21 +18,25 @@ namespace {
 constexpr int kJobCursorWaitMs = 50;
 constexpr int kImportCursorWaitMs = 3000;
 
-// Takes the next collected row under WorkerCursorLock; -1 when there is none (or the
-// wait ran out: the turn is simply lost). Every row below the count is complete, its
+// Takes the next collected row under WorkerCursorLock; index -1 when there is none (or
+// the wait ran out: the turn is simply lost). Every row below the count is complete, its
 // record attached inside the append, so the newest row is taken as soon as it is there.
-int TakeNextRow(AppContext& ctx, PublishVariant variant, int countBefore) {
+// The row is taken with the list's generation, under the lock that a clear of the list
+// holds while it resets the cursor; a count read before a clear never lets the cursor
+// step past a row of the emptied list.
+RowRef TakeNextRow(AppContext& ctx, PublishVariant variant, int countBefore) {
     std::timed_mutex& lock = ctx.job().WorkerCursorLock;
     const int waitMs = variant == PublishVariant::Job ? kJobCursorWaitMs : kImportCursorWaitMs;
     if (!LockWithin(lock, waitMs))
-        return -1;
+        return RowRef();
     std::lock_guard<std::timed_mutex> held(lock, std::adopt_lock);
-    const int count = variant == PublishVariant::Job ? countBefore : ctx.collected().Count();
+    const int now = ctx.collected().Count();
+    const int count = variant == PublishVariant::Job ? std::min(countBefore, now) : now;
     int& cursor = ctx.job().ProcessingCursor;
     if (cursor >= count)
-        return -1;
+        return RowRef();
     ++ctx.job().PublishBusy;
-    return cursor++;
+    return ctx.collected().Ref(cursor++);
 }
 
 // Sleeps out the rest of the pacing period, leaving early when the job is stopped.
@@ -78,8 +83,8 @@ void PublishingThread(AppContext& ctx, PublishVariant variant) {
             if (WaitIfLoginLapsed(ctx))
                 continue;
             const int count = ctx.collected().Count();
-            const int row = count > 0 ? TakeNextRow(ctx, variant, count) : -1;
-            if (row < 0) {
+            const RowRef row = count > 0 ? TakeNextRow(ctx, variant, count) : RowRef();
+            if (row.index < 0) {
                 ctx.job().Wake.WaitAfter(seen);
                 continue;
             }
@@ -102,7 +107,7 @@ void StartPublishingThreads(AppContext& ctx, int count, bool importVariant) {
         ctx.workers().Launch([&ctx, variant] { PublishingThread(ctx, variant); });
 }
 
-void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row) {
+void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
     // A book listed twice (a promotion naming it twice, overlapping categories) passes
     // the detail stage twice before its first copy is published: the shop would get it
     // twice.
@@ -127,7 +132,7 @@ void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row) {
         UploadBook(ctx, book, row);
 }
 
-bool UploadBook(AppContext& ctx, O_BookInfo& book, int row) {
+bool UploadBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
     const std::time_t started = std::time(nullptr);
     PublishItem item;
     const std::string error = BuildPublishItem(ctx, book, item);

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "core/work_lists.h"
+
 namespace vt {
 
 class AppContext;
@@ -29,11 +31,12 @@ void PublishingThread(AppContext& ctx, PublishVariant variant);
 void StartPublishingThreads(AppContext& ctx, int count, bool importVariant);
 
 // Picture download of one collected book, then UploadBook when the picture was saved.
-void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, int row);
+// The row is the one the thread took: once the list is cleared, writes for it drop.
+void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, RowRef row);
 
 // Builds and publishes the item of one book, then releases the row's record and paces
 // the thread (PublishPacing of the context: one upload per thread takes at least that
 // long). False when the book has no list price.
-bool UploadBook(AppContext& ctx, O_BookInfo& book, int row);
+bool UploadBook(AppContext& ctx, O_BookInfo& book, RowRef row);
 
 }  // namespace vt

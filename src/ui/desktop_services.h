@@ -38,6 +38,16 @@ public:
         if (afterClose)
             afterClose();
     }
+    // "多开登录" of the accounts panel (once the panel allowed it): the multi-login dialog.
+    virtual void OpenMultiLogin(QWidget* parent) = 0;
+};
+
+class FileChoosers {
+public:
+    virtual ~FileChoosers() = default;
+    // A save-file / open-file chooser with that filter ("文件 (*.txt)"); empty on cancel.
+    virtual QString SaveFile(QWidget* parent, const QString& filter) = 0;
+    virtual QString OpenFile(QWidget* parent, const QString& filter) = 0;
 };
 
 // The desktop's own implementations.
@@ -49,16 +59,17 @@ class QtFolderOpener : public FolderOpener {
 public:
     void Open(const QString& pathOrUrl) override;
 };
-// No login dialog yet: the command does nothing.
-class NoLoginDialogs : public LoginDialogs {
+class QtFileChoosers : public FileChoosers {
 public:
-    void OpenLogin(QWidget*) override {}
+    QString SaveFile(QWidget* parent, const QString& filter) override;
+    QString OpenFile(QWidget* parent, const QString& filter) override;
 };
 
 struct DesktopServices {
     MessageBoxes* messages = nullptr;
     FolderOpener* folders = nullptr;
     LoginDialogs* login = nullptr;
+    FileChoosers* files = nullptr;
 };
 
 // Recorders for tests and screenshots.
@@ -80,8 +91,24 @@ public:
         ++count;
         afterClose = std::move(then);
     }
+    void OpenMultiLogin(QWidget*) override { ++multiCount; }
     int count = 0;
+    int multiCount = 0;
     std::function<void()> afterClose;
+};
+// Answers each chooser with the next queued name (empty: cancelled) and records the filters.
+class RecordedFiles : public FileChoosers {
+public:
+    QString SaveFile(QWidget*, const QString& filter) override { return Next(filter); }
+    QString OpenFile(QWidget*, const QString& filter) override { return Next(filter); }
+    QStringList answers;
+    QStringList filters;
+
+private:
+    QString Next(const QString& filter) {
+        filters << filter;
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
 };
 
 }  // namespace vt::ui

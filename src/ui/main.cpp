@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QStringList>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
@@ -17,6 +18,8 @@
 #include "app/data_folder.h"
 #include "app/startup.h"
 #include "core/context.h"
+#include "core/setting_checks.h"
+#include "ui/login_dialog.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/window_state.h"
@@ -64,6 +67,8 @@ int main(int argc, char** argv) {
     // Fractional scale factors as the desktop asks for them, not rounded to whole ones.
     QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    // The embedded browser of the login dialogs shares its graphics contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantrell"));
     QApplication::setApplicationVersion(QStringLiteral(VT_VERSION));
@@ -92,13 +97,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "data folder: %s\n", qUtf8Printable(vt::ui::Q(folder.error)));
     const QString windowIni = vt::ui::Q(folder.dir) + QStringLiteral("/Data/Window.ini");
     vt::AppContext ctx(folder.dir);
-    vt::StartUp(ctx);
+    // What the seller must fix in the data folder: a refused setting (its default is in
+    // use) or an unusable Hosts.ini (no site can be reached until it is mended).
+    QStringList problems;
+    for (const vt::SettingProblem& problem : vt::StartUp(ctx))
+        problems << vt::ui::Q(vt::DescribeSettingProblem(problem));
+    if (!ctx.hosts().LoadProblem().empty())
+        problems << vt::ui::Q(ctx.hosts().LoadProblem());
+    if (!folder.error.empty())
+        problems.prepend(vt::ui::Q(folder.error));
     vt::ui::QtMessageBoxes messages;
     vt::ui::QtFolderOpener folders;
-    vt::ui::NoLoginDialogs login;
+    vt::ui::QtFileChoosers files;
+    // Before the window and gone after it: its dialogs' pages go before its profile.
+    vt::ui::BrowserLogins login(ctx);
     int rc = 0;
     {
-        vt::ui::MainWindow window(ctx, {&messages, &folders, &login});
+        vt::ui::MainWindow window(ctx, {&messages, &folders, &login, &files});
         std::unique_ptr<FirstPaint> paint;
         vt::ui::RestoreWindowState(window, *window.tabs(), windowIni);
         if (options.isSet(startupTime) || options.isSet(quitAfterPaint) ||
@@ -108,6 +123,11 @@ int main(int argc, char** argv) {
             window.tabs()->currentWidget()->installEventFilter(paint.get());
         }
         window.show();
+        const bool measuring = options.isSet(startupTime) || options.isSet(quitAfterPaint) ||
+                               options.isSet(screenshot);
+        if (!problems.isEmpty() && !measuring)
+            QTimer::singleShot(
+                0, &window, [&] { messages.Show(&window, problems.join(QStringLiteral("\n"))); });
         rc = app.exec();
         vt::ui::SaveWindowState(window, *window.tabs(), windowIni);
         if (paint)

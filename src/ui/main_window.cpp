@@ -14,9 +14,10 @@
 
 #include "app/panel_actions.h"
 #include "core/context.h"
+#include "ui/accounts_panel_widget.h"
 #include "ui/collection_panel_widget.h"
 #include "ui/qt_text.h"
-#include "ui/results_summary_widget.h"
+#include "ui/results_panel_widget.h"
 #include "ui/settings_dialog.h"
 
 namespace vt::ui {
@@ -24,15 +25,6 @@ namespace {
 
 // The maker's page for "反馈建议".
 constexpr char kFeedbackUrl[] = "https://www.ornik.cn/feedback";
-
-QWidget* Placeholder(const QString& text, QWidget* parent) {
-    auto* page = new QWidget(parent);
-    auto* layout = new QVBoxLayout(page);
-    auto* label = new QLabel(text, page);
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
-    return page;
-}
 
 }  // namespace
 
@@ -56,13 +48,13 @@ MainWindow::MainWindow(AppContext& ctx, DesktopServices services, QWidget* paren
 
     tabs_ = new QTabWidget(this);
     collection_ = new CollectionPanelWidget(ctx_, tabs_);
-    results_ = new ResultsSummaryWidget(ctx_, tabs_);
+    results_ = new ResultsPanelWidget(ctx_, services_, tabs_);
+    accounts_ = new AccountsPanelWidget(ctx_, services_, tabs_);
     tabs_->addTab(collection_, QStringLiteral("采集"));
     tabs_->addTab(results_, QStringLiteral("采集结果"));
     settings_ = new SettingsDialog(ctx_, services_, tabs_);
     tabs_->addTab(settings_, QStringLiteral("系统设置"));
-    tabs_->addTab(Placeholder(QStringLiteral("多开设置页面尚未提供"), tabs_),
-                  QStringLiteral("多开设置"));
+    tabs_->addTab(accounts_, QStringLiteral("多开设置"));
     tabs_->setCurrentIndex(0);
     setCentralWidget(tabs_);
     closingNote_ = new QLabel(this);
@@ -169,6 +161,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         [this] {
             collection_->WaitForTasks();
             settings_->WaitForTasks();
+            results_->WaitForTasks();
+            accounts_->WaitForTasks();
             // A start that was under way may have started workers meanwhile.
             PressStop(ctx_);
             ctx_.workers().JoinAll();

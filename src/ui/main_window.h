@@ -20,8 +20,9 @@ class AppContext;
 
 namespace vt::ui {
 
+class AccountsPanelWidget;
 class CollectionPanelWidget;
-class ResultsSummaryWidget;
+class ResultsPanelWidget;
 class SettingsDialog;
 
 // "OrnikVantrell网图书采集及上传软件" and the version, as the start-up title shows them.
@@ -35,8 +36,9 @@ public:
 
     QTabWidget* tabs() const { return tabs_; }
     CollectionPanelWidget* collectionPanel() const { return collection_; }
-    ResultsSummaryWidget* resultsPanel() const { return results_; }
+    ResultsPanelWidget* resultsPanel() const { return results_; }
     SettingsDialog* settingsDialog() const { return settings_; }
+    AccountsPanelWidget* accountsPanel() const { return accounts_; }
     // The menu commands by caption ("打开图片文件夹" … "关于 Vantrell(&A)...").
     QAction* action(const QString& caption) const;
     // The About box once it was asked for, else null.
@@ -55,8 +57,9 @@ private:
     DesktopServices services_;
     QTabWidget* tabs_ = nullptr;
     CollectionPanelWidget* collection_ = nullptr;
-    ResultsSummaryWidget* results_ = nullptr;
+    ResultsPanelWidget* results_ = nullptr;
     SettingsDialog* settings_ = nullptr;
+    AccountsPanelWidget* accounts_ = nullptr;
     QDialog* about_ = nullptr;
     QLabel* closingNote_ = nullptr;
     bool closing_ = false;

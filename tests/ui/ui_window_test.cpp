@@ -25,7 +25,7 @@
 #include "ui/collection_panel_widget.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
-#include "ui/results_summary_widget.h"
+#include "ui/results_panel_widget.h"
 
 using namespace vt;
 using namespace vt::ui;
@@ -132,7 +132,7 @@ void UiWindowTest::tabsMenuAndAbout() {
 
 void UiWindowTest::hiddenPanelsKeepUpWithAJob() {
     Desk desk;
-    ResultsSummaryWidget* results = desk.window->resultsPanel();
+    ResultsPanelWidget* results = desk.window->resultsPanel();
     for (int tab : {3, 0, 2}) {
         desk.window->tabs()->setCurrentIndex(tab);
         QVERIFY(!results->isVisible());
