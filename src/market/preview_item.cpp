@@ -9,7 +9,7 @@
 
 namespace vt {
 
-void PreviewBook(AppContext& ctx, O_BookInfo& book, int row) {
+void PreviewBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
     CollectedList& list = ctx.collected();
     if (ctx.config().CHKNoDownPic()) {
         // The data files then name the picture's address instead of a file.
