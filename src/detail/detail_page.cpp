@@ -15,10 +15,15 @@
 namespace vt {
 namespace {
 
+// A value as a field takes it: a zero byte in the page is dropped (see WithoutZeroBytes).
+std::string Found(const std::string& text, const std::string& pattern) {
+    return WithoutZeroBytes(RegexFirst(text, pattern));
+}
+
 // The first non-empty result of the patterns, tried in order.
 std::string FirstOf(const std::string& text, std::initializer_list<const char*> patterns) {
     for (const char* pattern : patterns) {
-        std::string value = RegexFirst(text, pattern);
+        std::string value = Found(text, pattern);
         if (!value.empty())
             return value;
     }
@@ -59,7 +64,8 @@ DetailPage FetchDetailPage(AppContext& ctx, const std::string& id) {
 }
 
 std::string ExtractProductName(const DetailPage& page) {
-    return UnescapeUnicode(RegexFirst(page.text, R"~("productName":"(.*?)",)~"));
+    // After unescaping: "\u0000" would give a zero byte too.
+    return WithoutZeroBytes(UnescapeUnicode(RegexFirst(page.text, R"~("productName":"(.*?)",)~")));
 }
 
 std::string ExtractMarketPrice(const DetailPage& page) {
@@ -70,18 +76,17 @@ std::string ExtractMarketPrice(const DetailPage& page) {
          R"~(<div class="price_m">.*?<span class="yen">&yen;</span>(.*?)</div>)~"});
     if (!price.empty())
         return price;
-    return Trim(RegexFirst(page.text, R"~(<span class="search_pre_price">&yen;(.*?)</span>)~"));
+    return Trim(Found(page.text, R"~(<span class="search_pre_price">&yen;(.*?)</span>)~"));
 }
 
 std::string ExtractSellPrice(const DetailPage& page) {
     std::string price =
-        Trim(RegexFirst(page.text, R"~(<span class="search_now_price">&yen;(.*?)</span>)~"));
+        Trim(Found(page.text, R"~(<span class="search_now_price">&yen;(.*?)</span>)~"));
     if (price.empty())
-        price = RegexFirst(page.text,
-                           R"~(<p id="price_sale"><span class="yen">&yen;</span>(.*?)</p>)~");
+        price = Found(page.text, R"~(<p id="price_sale"><span class="yen">&yen;</span>(.*?)</p>)~");
     if (price.empty())
-        price = Trim(RegexFirst(
-            page.text, R"~(<p id="vt-price">.*?<span class="yen">&yen;</span>(.*?)</p>)~"));
+        price = Trim(
+            Found(page.text, R"~(<p id="vt-price">.*?<span class="yen">&yen;</span>(.*?)</p>)~"));
     return price;
 }
 
@@ -94,23 +99,23 @@ std::string ExtractAuthor(const DetailPage& page) {
 }
 
 std::string ExtractPressName(const DetailPage& page) {
-    return Trim(RegexFirst(page.text,
-                           R"~(出版社:<a href=".*?" target="_blank" vt_name="出版社">(.*?)</a>)~"));
+    return Trim(
+        Found(page.text, R"~(出版社:<a href=".*?" target="_blank" vt_name="出版社">(.*?)</a>)~"));
 }
 
 std::string ExtractPressDate(const DetailPage& page) {
-    return RegexFirst(page.text, R"~(<span class="t1">出版时间:(.*?)&nbsp;</span>)~");
+    return Found(page.text, R"~(<span class="t1">出版时间:(.*?)&nbsp;</span>)~");
 }
 
 std::string ExtractIsbn(const DetailPage& page) {
-    return Trim(RegexAll(page.text, "ISBN：(?<Param3>.*?)<"));
+    return Trim(WithoutZeroBytes(RegexAll(page.text, "ISBN：(?<Param3>.*?)<")));
 }
 
 std::string ExtractSection(const DetailPage& page, BookSection section) {
     const std::string pattern = std::string(R"~(<div class="title"><span>)~") +
                                 SectionHeading(section) +
                                 R"~(</span></div>(.*?)<div class="section_show_more">)~";
-    std::string html = RegexFirst(page.text, pattern);
+    std::string html = Found(page.text, pattern);
     if (html.empty())
         return html;
     html = RegexReplace(html, R"~(<img src=".*?" alt="" />)~", "");
@@ -137,7 +142,7 @@ std::string ExtractBookParam(const DetailPage& page, BookParam value) {
             pattern = "</li><li>开 本：(.*?)</li><li>";
             break;
     }
-    return Trim(RegexFirst(page.text, pattern));
+    return Trim(Found(page.text, pattern));
 }
 
 BookParams ExtractBookParams(const DetailPage& page) {
@@ -149,7 +154,7 @@ BookParams ExtractBookParams(const DetailPage& page) {
 
 std::string ExtractHeadTitle(const DetailPage& page) {
     // Cut by bytes for the marketplace's field, but never through a character.
-    return GbkPrefix(RegexFirst(page.text, R"~(<span class="head_title_name" title="(.*?)" >)~"),
+    return GbkPrefix(Found(page.text, R"~(<span class="head_title_name" title="(.*?)" >)~"),
                      kHeadTitleBytes);
 }
 
@@ -163,7 +168,7 @@ std::string ExtractBuyingNote(const DetailPage& page) {
         return "仅支持部分城市购买,购买前请联系卖家!";
     if (GbkContains(page.text, "暂时缺货，现在可以订购"))
         return "暂时缺货，现在可以订购";
-    std::string note = RegexAll(page.text, "<li class=.Buying.>(?<1>.*?)</li>");
+    std::string note = WithoutZeroBytes(RegexAll(page.text, "<li class=.Buying.>(?<1>.*?)</li>"));
     for (const char* noise : {"登录后根据您所在地址，商品的发货时间会有所不同", "立即订购", "。",
                               "，", "\r", "\n", "\t"})
         note = GbkReplaceAll(note, noise, "");
@@ -182,7 +187,7 @@ bool HasBuyButton(const DetailPage& page) {
 }
 
 std::string ExtractProductIds(const std::string& productHost, const std::string& text) {
-    return RegexAll(text, productHost + "/(.*?).html");
+    return WithoutZeroBytes(RegexAll(text, productHost + "/(.*?).html"));
 }
 
 std::string ExtractProductIds(AppContext& ctx, const std::string& text) {
