@@ -19,7 +19,9 @@ std::unique_ptr<AppContext> MakeContext(const CommonOptions& options) {
     std::string dir = options.appDir.empty() ? AppDir() : Gbk(options.appDir);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     auto ctx = std::make_unique<AppContext>(dir);
-    StartUp(*ctx);
+    // A refused setting is already in the log; the seller running a command sees it too.
+    for (const SettingProblem& problem : StartUp(*ctx))
+        std::cerr << U8(DescribeSettingProblem(problem)) << '\n';
     return ctx;
 }
 
