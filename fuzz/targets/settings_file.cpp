@@ -44,7 +44,7 @@ int FuzzSettingsFile(const std::uint8_t* data, std::size_t size) {
     // Keys are single-line names without '=' or brackets; such a key is all the program
     // ever writes.
     if (key.empty() || HasLineBreak(key) || key.find_first_of("=[]; \t") != std::string::npos ||
-        HasZeroByte(key) || HasZeroByte(value) || HasZeroByte(parts[0]))
+        HasZeroByte(key) || HasZeroByte(value))
         return 0;
     const std::string before = ReadProfileString(path, kSettingsSection, other, "\x01missing");
     if (!WriteProfileString(path, kSettingsSection, key, value))
