@@ -41,11 +41,13 @@ int FuzzSettingsFile(const std::uint8_t* data, std::size_t size) {
     const std::string& key = parts[1];
     const std::string& value = parts[2];
     const std::string& other = parts[3];
-    // Keys are single-line names without '=' or brackets; such a key is all the program
-    // ever writes.
-    if (key.empty() || HasLineBreak(key) || key.find_first_of("=[]; \t") != std::string::npos ||
-        HasZeroByte(key) || HasZeroByte(value))
+    // Keys are names without blanks, control bytes, '=' or brackets; such a key is all the
+    // program ever writes.
+    if (key.empty() || HasZeroByte(value))
         return 0;
+    for (char c : key)
+        if (static_cast<unsigned char>(c) <= ' ' || c == '=' || c == '[' || c == ']' || c == ';')
+            return 0;
     const std::string before = ReadProfileString(path, kSettingsSection, other, "\x01missing");
     if (!WriteProfileString(path, kSettingsSection, key, value))
         return 0;
