@@ -2,12 +2,13 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 # One compiler cache for every work tree beside this one.
 export CCACHE_BASEDIR ?= $(abspath $(CURDIR)/..)
 CTEST_ARGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: all deps build test test-asan test-tsan demo run screenshots package clean format
+.PHONY: all deps build test test-asan test-tsan fuzz fuzz-all demo run screenshots package clean format
 
 all: build
 
@@ -36,6 +37,16 @@ test-tsan: deps
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest $(CTEST_ARGS)
 
+# One fuzz target under afl-fuzz (installed on first use), e.g. make fuzz T=detail_page
+# SECONDS=600; fuzz-all runs every target for SECONDS (60 unless given). The instrumented
+# build lives in $(FUZZ_BUILD), the findings in $(FUZZ_BUILD)/out/TARGET.
+fuzz: deps
+	@test -n "$(T)" || { echo "make fuzz T=target [SECONDS=n]; targets: $$(ls fuzz/corpus | tr '\n' ' ')"; exit 2; }
+	bash fuzz/run-fuzzer.sh $(FUZZ_BUILD) $(T) $(or $(SECONDS),600)
+
+fuzz-all: deps
+	bash fuzz/run-fuzzer.sh $(FUZZ_BUILD) all $(or $(SECONDS),60)
+
 # The whole system on the stand-ins, in one process: a title job over two list pages,
 # from the bookstore's search to the items in the stand-in shop.
 demo: build
@@ -57,7 +68,7 @@ package: build
 	cd $(BUILD) && cpack -B package
 
 format:
-	find src sim tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src sim tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

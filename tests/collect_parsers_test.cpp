@@ -2,6 +2,7 @@
 // the title cleanup, on pages made by the stand-in bookstore's own page builder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <thread>
@@ -162,6 +163,25 @@ TEST(SearchLayout, LastBracketSettingCutsTheRowTitle) {
     p.Search({b});
     ASSERT_EQ(p.ctx.toCollect().Count(), 1);
     EXPECT_EQ(p.ctx.toCollect().Cell(0, kTitleCol), "Data Basics(2nd)");
+}
+
+// A zero byte in a list item reaches no cell, and does not hide a forbidden word.
+TEST(SearchLayout, ZeroBytesOfThePageNeverReachARow) {
+    Parsing p;
+    p.ctx.config().SetForbiddenBooksText("样书");
+    RebuildFilterWords(p.ctx);
+    sim::Book b = PlainBook("23001004");
+    b.title = "样|书深入理解";
+    b.author = "兰|德尔";
+    const sim::Book* items[] = {&b};
+    std::string page = sim::SearchPage(kOrigin, "k", {items[0]}, 1, 1);
+    std::replace(page.begin(), page.end(), '|', '\0');
+    ParseSearchPage(p.ctx, page);
+
+    ASSERT_EQ(p.ctx.toCollect().Count(), 1);
+    EXPECT_EQ(U8(p.ctx.toCollect().Cell(0, kTitleCol)), U8("样书深入理解"));
+    EXPECT_EQ(U8(p.ctx.toCollect().Cell(0, kAuthorCol)), U8("兰德尔"));
+    EXPECT_EQ(p.Filtered(), 1);  // the forbidden word, counted as without the zero byte
 }
 
 TEST(CategoryLayout, PriceRangeOwnGoodsAndPublisher) {

@@ -195,6 +195,38 @@ TEST(DetailPageTest, ProductIdsOfTheProductHost) {
     EXPECT_EQ(ExtractProductIds("product.vt.com", ""), "");
 }
 
+// A zero byte inside a field's text is dropped; "\u0000" in the product name too.
+TEST(DetailPageTest, ZeroBytesOfThePageNeverReachAField) {
+    std::string page =
+        R"~({"productName":"边|城\u0000",)~"
+        R"~(<span class="price_m">&yen;3|9.00</span>)~"
+        R"~(<span class="search_now_price">&yen;2|5.00</span>)~"
+        R"~(<span class="t1" id="author" vt_name="作者">作者:<a href="/a"  target="_blank" >沈|从文</a>)~"
+        R"~(出版社:<a href="/p" target="_blank" vt_name="出版社">人民|文学</a>)~"
+        R"~(<span class="t1">出版时间:2013|-01&nbsp;</span>)~"
+        R"~(<li>ISBN：978|7020</li>)~"
+        R"~(<span class="head_title_name" title="首|发" >)~"
+        R"~(<div class="title"><span>编辑推荐</span></div>好|书<div class="section_show_more">)~"
+        R"~(</li><li>字 数：12|0000</li><li>)~"
+        R"~(<li><a href="javascript:;" data-imghref="http://h/1|.png">)~";
+    std::replace(page.begin(), page.end(), '|', '\0');
+    const DetailPage p = Page(page);
+    const std::pair<std::string, std::string> fields[] = {
+        {ExtractProductName(p), "边城"},
+        {ExtractMarketPrice(p), "39.00"},
+        {ExtractSellPrice(p), "25.00"},
+        {ExtractAuthor(p), "沈从文"},
+        {ExtractPressName(p), "人民文学"},
+        {ExtractPressDate(p), "2013-01"},
+        {ExtractIsbn(p), "9787020"},
+        {ExtractHeadTitle(p), "首发"},
+        {ExtractSection(p, BookSection::EditorRecommend), "好书"},
+        {ExtractBookParam(p, BookParam::WordCount), "120000"},
+        {ExtractMainImageUrl(p), "http://h/1.png"},
+    };
+    for (const auto& [got, expected] : fields) EXPECT_EQ(U8(got), U8(expected));
+}
+
 // Every field of every kind of book, as the stand-in writes its pages.
 TEST(DetailPageTest, StandInProductPagesReadBackTheirBooks) {
     sim::BookstoreSim store(sim::CatalogOptions{20240601, 400, 60});

@@ -49,6 +49,22 @@ TEST(Files, WriteAddsOneZeroByteAndReadDropsIt) {
         std::string::npos);
 }
 
+// What the program writes, it reads back on the next start: GBK text stays GBK bytes,
+// unless those bytes would pass as UTF-8 and be converted.
+TEST(Files, WrittenTextReadsBackAsWritten) {
+    TempAppDir dir(false);
+    Log log(dir.path() + "/Log");
+    const std::string path = dir.path() + "/Data/File/违禁字.txt";
+    const std::string gbk = "盗印,样书";
+    ASSERT_TRUE(WriteTextFile(path, gbk));
+    EXPECT_EQ(ReadAll(GbkToUtf8(path)), gbk + std::string(1, '\0'));
+
+    // Three GBK characters whose six bytes are also UTF-8 (two replacement characters).
+    const std::string ambiguous = "锟斤拷";
+    ASSERT_TRUE(WriteTextFile(path, ambiguous));
+    EXPECT_EQ(ReadTextFile(path, log), ambiguous);
+}
+
 TEST(Files, MissingFileReadsEmptyAndIsLogged) {
     TempAppDir dir(false);
     Log log(dir.path() + "/Log");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/hosts.h"
+#include "base/ini_file.h"
 #include "base/text.h"
 #include "core/session.h"
 #include "core/settings_store.h"
@@ -108,6 +109,17 @@ TEST(PriceCommand, PrintsThePriceOfTheSavedSettings) {
     // Nothing of it was saved.
     EXPECT_EQ(price("39.80", "20.00").out, "31.84\n");
 
+    // A discount out of its range: the default (no discount) is used, and said.
+    ASSERT_TRUE(WriteProfileString(ctx.SettingsPath(), kSettingsSection, "PriceDazheP", "85"));
+    r = price("39.80", "20.00");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "39.80\n");
+    EXPECT_EQ(
+        r.err.rfind(GbkToUtf8("设置项 PriceDazheP 的值 \"85\" 无效，已改用默认值 10") + "\n", 0),
+        0u)
+        << r.err;
+
+    ASSERT_TRUE(WriteProfileString(ctx.SettingsPath(), kSettingsSection, "PriceDazheP", "8"));
     r = price(" ", "20.00");
     EXPECT_NE(r.exitCode, 0);
     EXPECT_EQ(r.out, "");

@@ -125,6 +125,13 @@ bool WriteBytesFile(const std::string& path, std::string_view bytes) {
 
 bool WriteTextFile(const std::string& path, std::string_view text) {
     std::string bytes(text);
+    // GBK whose bytes also pass as UTF-8 would be converted when read back on the next
+    // start; such a text is written as UTF-8 with a mark, which reads back exactly.
+    if (DecodeTextFile(bytes).text != text) {
+        std::string utf8 = GbkToUtf8(text);
+        if (Utf8ToGbk(utf8) == text)
+            bytes = std::string(kUtf8Bom) + utf8;
+    }
     bytes.push_back('\0');
     return WriteBytesFile(path, bytes);
 }

@@ -35,7 +35,9 @@ TextFileContent DecodeTextFile(std::string_view bytes);
 // logged too.
 std::string ReadTextFile(const std::string& path, Log& log);
 
-// Creates or truncates the file and writes the text followed by one zero byte.
+// Creates or truncates the file and writes the text followed by one zero byte. A text
+// that ReadTextFile would not give back as it is (GBK bytes that also pass as UTF-8) is
+// written in UTF-8 after a byte-order mark instead.
 // False when the file cannot be created or written.
 bool WriteTextFile(const std::string& path, std::string_view text);
 

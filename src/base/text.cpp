@@ -134,6 +134,15 @@ std::string TrimRight(std::string_view text) {
     return std::string(text.substr(0, e));
 }
 
+std::string WithoutZeroBytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (c != '\0')
+            out.push_back(c);
+    return out;
+}
+
 std::string Trim(std::string_view text) {
     return TrimLeft(TrimRight(text));
 }

@@ -22,6 +22,10 @@ std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 
+// The text without its zero bytes. A page may carry them; in a field they would cut the
+// text short wherever it is later taken as a C string (titles, the databases, the log).
+std::string WithoutZeroBytes(std::string_view text);
+
 // True when byte i of a GBK text starts a character (walking from the front).
 // Used wherever a text is cut by bytes, so no cut lands inside a character.
 bool IsGbkLeadByte(unsigned char b);

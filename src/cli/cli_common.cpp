@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "cli/exit_codes.h"
 #include "cli/input_checks.h"
+#include "core/setting_checks.h"
 
 namespace vt::cli {
 
@@ -53,7 +54,9 @@ std::unique_ptr<AppContext> MakeContext(const CommonOptions& options, int& exitC
         exitCode = Error(U8(ctx->hosts().LoadProblem()), kExitFailure);
         return nullptr;
     }
-    StartUp(*ctx);
+    // A refused setting is already in the log; the seller running a command sees it too.
+    for (const SettingProblem& problem : StartUp(*ctx))
+        std::cerr << U8(DescribeSettingProblem(problem)) << '\n';
     exitCode = kExitOk;
     return ctx;
 }

@@ -161,7 +161,9 @@ bool InPriceRange(AppContext& ctx, const std::string& listPrice, const std::stri
                         cfg.PriceRangeFrom(), cfg.PriceRangeTo());
 }
 
-bool CategoryItem(AppContext& ctx, const std::string& item) {
+bool CategoryItem(AppContext& ctx, const std::string& pageItem) {
+    // Fields never carry the page's zero bytes (see WithoutZeroBytes).
+    const std::string item = WithoutZeroBytes(pageItem);
     if (!Contains(item, kSelfRun))
         return false;
     const std::string address = Patterns().address.First(item);
@@ -246,7 +248,10 @@ void ParseSearchPage(AppContext& ctx, const std::string& page) {
     });
 }
 
-bool ParseSearchItem(AppContext& ctx, const std::string& item) {
+bool ParseSearchItem(AppContext& ctx, const std::string& pageItem) {
+    // Fields never carry the page's zero bytes (see WithoutZeroBytes), and a forbidden
+    // word split by one is still found.
+    const std::string item = WithoutZeroBytes(pageItem);
     const SysConfig& cfg = ctx.config();
     const std::string address = Trim(Patterns().address.First(item));
     const std::string id = ProductId(ctx, address);
@@ -294,7 +299,7 @@ void ParseCategoryPage(AppContext& ctx, const std::string& page) {
 void ParsePromoPage(AppContext& ctx, const std::string& page) {
     CollectJob& job = ctx.job();
     Patterns().promoItem.ForEachGroup(page, [&](const std::string& found) {
-        const std::string id = Trim(found);
+        const std::string id = Trim(WithoutZeroBytes(found));
         {
             // The check and the append are one step, as the page lists some books
             // twice.

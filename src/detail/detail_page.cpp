@@ -16,9 +16,14 @@ namespace vt {
 namespace {
 
 // The first non-empty result of the patterns, tried in order.
+// A value as a field takes it: a zero byte in the page is dropped (see WithoutZeroBytes).
+std::string Found(const std::string& text, const Pattern& pattern) {
+    return WithoutZeroBytes(RegexFirst(text, pattern));
+}
+
 std::string FirstOf(const std::string& text, std::initializer_list<const Pattern*> patterns) {
     for (const Pattern* pattern : patterns) {
-        std::string value = RegexFirst(text, *pattern);
+        std::string value = Found(text, *pattern);
         if (!value.empty())
             return value;
     }
@@ -71,7 +76,8 @@ DetailPage FetchDetailPage(AppContext& ctx, const std::string& id) {
 
 std::string ExtractProductName(const DetailPage& page) {
     static const Pattern kName(R"~("productName":"(.*?)",)~");
-    return UnescapeUnicode(RegexFirst(page.text, kName));
+    // After unescaping: "\u0000" would give a zero byte too.
+    return WithoutZeroBytes(UnescapeUnicode(Found(page.text, kName)));
 }
 
 std::string ExtractMarketPrice(const DetailPage& page) {
@@ -84,18 +90,18 @@ std::string ExtractMarketPrice(const DetailPage& page) {
     std::string price = FirstOf(page.text, {&kSpan, &kOriginal, &kDiv});
     if (!price.empty())
         return price;
-    return Trim(RegexFirst(page.text, kSearch));
+    return Trim(Found(page.text, kSearch));
 }
 
 std::string ExtractSellPrice(const DetailPage& page) {
     static const Pattern kNow(R"~(<span class="search_now_price">&yen;(.*?)</span>)~");
     static const Pattern kSale(R"~(<p id="price_sale"><span class="yen">&yen;</span>(.*?)</p>)~");
     static const Pattern kVt(R"~(<p id="vt-price">.*?<span class="yen">&yen;</span>(.*?)</p>)~");
-    std::string price = Trim(RegexFirst(page.text, kNow));
+    std::string price = Trim(Found(page.text, kNow));
     if (price.empty())
-        price = RegexFirst(page.text, kSale);
+        price = Found(page.text, kSale);
     if (price.empty())
-        price = Trim(RegexFirst(page.text, kVt));
+        price = Trim(Found(page.text, kVt));
     return price;
 }
 
@@ -111,17 +117,17 @@ std::string ExtractAuthor(const DetailPage& page) {
 std::string ExtractPressName(const DetailPage& page) {
     static const Pattern kPress(
         R"~(出版社:<a href=".*?" target="_blank" vt_name="出版社">(.*?)</a>)~");
-    return Trim(RegexFirst(page.text, kPress));
+    return Trim(Found(page.text, kPress));
 }
 
 std::string ExtractPressDate(const DetailPage& page) {
     static const Pattern kDate(R"~(<span class="t1">出版时间:(.*?)&nbsp;</span>)~");
-    return RegexFirst(page.text, kDate);
+    return Found(page.text, kDate);
 }
 
 std::string ExtractIsbn(const DetailPage& page) {
     static const Pattern kIsbn("ISBN：(?<Param3>.*?)<");
-    return Trim(RegexAll(page.text, kIsbn));
+    return Trim(WithoutZeroBytes(RegexAll(page.text, kIsbn)));
 }
 
 std::string ExtractSection(const DetailPage& page, BookSection section) {
@@ -132,7 +138,7 @@ std::string ExtractSection(const DetailPage& page, BookSection section) {
     static const Pattern kPicture(R"~(<img src=".*?" alt="" />)~");
     // Opening link tags only: the closing tags stay.
     static const Pattern kLinkOpen(R"~(<a.*?href=["|'].*?["|'].*?>)~");
-    std::string html = RegexFirst(page.text, kSections[static_cast<int>(section)]);
+    std::string html = Found(page.text, kSections[static_cast<int>(section)]);
     if (html.empty())
         return html;
     html = RegexReplace(html, kPicture, "");
@@ -145,7 +151,7 @@ std::string ExtractBookParam(const DetailPage& page, BookParam value) {
         Pattern("</li><li>字 数：(.*?)</li><li>"), Pattern("</li><li>页 数：(.*?)</li><li>"),
         Pattern("<li>版 次：(.*?)</li><li>"), Pattern("</li><li>包 装：(.*?)</li><li>"),
         Pattern("</li><li>开 本：(.*?)</li><li>")};
-    return Trim(RegexFirst(page.text, kParams[static_cast<int>(value)]));
+    return Trim(Found(page.text, kParams[static_cast<int>(value)]));
 }
 
 BookParams ExtractBookParams(const DetailPage& page) {
@@ -158,7 +164,7 @@ BookParams ExtractBookParams(const DetailPage& page) {
 std::string ExtractHeadTitle(const DetailPage& page) {
     // Cut by bytes for the marketplace's field, but never through a character.
     static const Pattern kHead(R"~(<span class="head_title_name" title="(.*?)" >)~");
-    return GbkPrefix(RegexFirst(page.text, kHead), kHeadTitleBytes);
+    return GbkPrefix(Found(page.text, kHead), kHeadTitleBytes);
 }
 
 std::string ExtractMainImageUrl(const DetailPage& page) {
@@ -173,7 +179,7 @@ std::string ExtractBuyingNote(const DetailPage& page) {
     if (GbkContains(page.text, "暂时缺货，现在可以订购"))
         return "暂时缺货，现在可以订购";
     static const Pattern kBuying("<li class=.Buying.>(?<1>.*?)</li>");
-    std::string note = RegexAll(page.text, kBuying);
+    std::string note = WithoutZeroBytes(RegexAll(page.text, kBuying));
     for (const char* noise : {"登录后根据您所在地址，商品的发货时间会有所不同", "立即订购", "。",
                               "，", "\r", "\n", "\t"})
         note = GbkReplaceAll(note, noise, "");
@@ -194,7 +200,7 @@ bool HasBuyButton(const DetailPage& page) {
 }
 
 std::string ExtractProductIds(const std::string& productHost, const std::string& text) {
-    return RegexAll(text, productHost + "/(.*?).html");
+    return WithoutZeroBytes(RegexAll(text, productHost + "/(.*?).html"));
 }
 
 std::string ExtractProductIds(AppContext& ctx, const std::string& text) {

@@ -1,0 +1,74 @@
+#include "fuzz_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "base/hosts.h"
+#include "base/text.h"
+#include "core/context.h"
+
+namespace vt::fuzz {
+
+std::vector<std::string> SplitInput(const std::uint8_t* data, std::size_t size, std::size_t parts) {
+    std::vector<std::string> out(parts);
+    std::size_t part = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0xFF && part + 1 < parts) {
+            ++part;
+            continue;
+        }
+        out[part].push_back(static_cast<char>(data[i]));
+    }
+    return out;
+}
+
+void Require(bool condition, const char* what) {
+    if (condition)
+        return;
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+bool HasZeroByte(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
+
+namespace {
+
+class FuzzTree {
+public:
+    FuzzTree() {
+        namespace fs = std::filesystem;
+        std::string tmpl = (fs::temp_directory_path() / "vantrell-fuzz-XXXXXX").string();
+        if (!mkdtemp(tmpl.data()))
+            Require(false, "a temporary folder can be made");
+        root_ = tmpl;
+        // No Log folder: entries written while fuzzing go nowhere instead of filling the disk.
+        for (const char* d : {"Data", "Data/File", "DataBase", "images"})
+            fs::create_directories(fs::path(root_) / d);
+        ctx_ = std::make_unique<AppContext>(Utf8ToGbk(root_));
+        for (std::size_t r = 0; r < kHostRoleCount; ++r)
+            ctx_->hosts().Set(static_cast<HostRole>(r), "http://127.0.0.1:9");
+    }
+    ~FuzzTree() {
+        ctx_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+    AppContext& ctx() { return *ctx_; }
+
+private:
+    std::string root_;
+    std::unique_ptr<AppContext> ctx_;
+};
+
+}  // namespace
+
+AppContext& FuzzContext() {
+    static FuzzTree tree;
+    return tree.ctx();
+}
+
+}  // namespace vt::fuzz

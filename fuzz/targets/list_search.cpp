@@ -1,0 +1,12 @@
+// The search layout of the bookstore's list pages.
+#include "collect/list_parsers.h"
+#include "fuzz_targets.h"
+#include "list_pages.h"
+
+namespace vt::fuzz {
+
+int FuzzListSearch(const std::uint8_t* data, std::size_t size) {
+    return FuzzListLayout(data, size, &ParseSearchPage);
+}
+
+}  // namespace vt::fuzz
