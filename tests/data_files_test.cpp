@@ -365,6 +365,18 @@ TEST(DataFileFormats, AFileThatCannotBeWrittenIsReportedNotCountedAsWritten) {
     EXPECT_EQ(U8(running.error), U8("采集进行中，请先停止采集"));
     ctx.panel().PressStop();
     EXPECT_EQ(WriteDataFiles(ctx, ctx.appDir()).written.size(), 2u);
+
+    // The results panel's export: into today's picture folder; nothing chosen is said.
+    const DataFilesOutcome exported = ExportDataFiles(ctx);
+    ASSERT_EQ(exported.written.size(), 2u) << U8(exported.error);
+    for (const std::string& path : exported.written) {
+        EXPECT_NE(path.find(DayFolderName()), std::string::npos) << U8(path);
+        EXPECT_TRUE(std::filesystem::exists(U8(path))) << U8(path);
+    }
+    ctx.config().SetCHKExcel(false);
+    const DataFilesOutcome nothing = ExportDataFiles(ctx);
+    EXPECT_TRUE(nothing.written.empty());
+    EXPECT_NE(nothing.error.find("数据文件"), std::string::npos);
 }
 
 // ----- a whole job on the stand-ins -----

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <memory>
 
 #include "base/files.h"
@@ -123,6 +124,25 @@ DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir) {
     return WriteDataFiles(ctx, dir, DataFileChoices::FromSettings(ctx.config()));
 }
 
+namespace {
+
+// Writes with `write` into today's picture folder and logs each file and each failure.
+DataFilesOutcome IntoDayFolder(AppContext& ctx,
+                               const std::function<DataFilesOutcome(const std::string&)>& write) {
+    const std::string dir = ctx.ImagesDir() + "/" + DayFolderName();
+    DataFilesOutcome outcome;
+    if (!EnsureDirectory(ctx.ImagesDir()) || !EnsureDirectory(dir))
+        outcome.error = dir + "：无法创建文件夹";
+    else
+        outcome = write(dir);
+    for (const std::string& path : outcome.written) ctx.log().WriteLog("数据文件已生成：" + path);
+    if (!outcome.Ok())
+        ctx.log().WriteLog("数据文件生成失败：" + outcome.error);
+    return outcome;
+}
+
+}  // namespace
+
 DataFilesOutcome WriteJobDataFiles(AppContext& ctx) {
     DataFileChoices choices = DataFileChoices::FromSettings(ctx.config());
     // A preview is for looking at the items: with no file chosen it still leaves the
@@ -131,17 +151,14 @@ DataFilesOutcome WriteJobDataFiles(AppContext& ctx) {
         choices.excel = true;
     if (!choices.Any())
         return {};
-    const std::string dir = ctx.ImagesDir() + "/" + DayFolderName();
-    DataFilesOutcome outcome;
-    if (!EnsureDirectory(ctx.ImagesDir()) || !EnsureDirectory(dir)) {
-        outcome.error = dir + "：无法创建文件夹";
-    } else {
-        outcome = WriteDataFiles(ctx, dir, choices);
-    }
-    for (const std::string& path : outcome.written) ctx.log().WriteLog("数据文件已生成：" + path);
-    if (!outcome.Ok())
-        ctx.log().WriteLog("数据文件生成失败：" + outcome.error);
-    return outcome;
+    return IntoDayFolder(ctx,
+                         [&](const std::string& dir) { return WriteDataFiles(ctx, dir, choices); });
+}
+
+DataFilesOutcome ExportDataFiles(AppContext& ctx) {
+    if (!DataFileChoices::FromSettings(ctx.config()).Any())
+        return {{}, "没有勾选要生成的数据文件（系统设置 → 数据文件）"};
+    return IntoDayFolder(ctx, [&](const std::string& dir) { return WriteDataFiles(ctx, dir); });
 }
 
 void StartPublishersWithDataFiles(AppContext& ctx, int count, bool importVariant) {

@@ -39,6 +39,10 @@ DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir,
 // Refused ("采集进行中，请先停止采集") while a job runs or a publishing thread still works.
 DataFilesOutcome WriteDataFiles(AppContext& ctx, const std::string& dir);
 
+// The results panel's "生成数据文件": the same into the day folder of today's pictures
+// (created when missing), logged like a job's; an error when no file is chosen.
+DataFilesOutcome ExportDataFiles(AppContext& ctx);
+
 // At the end of a job: the files the settings choose, into the day folder of the job's
 // pictures (images/<day folder>), created when missing. Each file and each failure is
 // logged. Nothing is written when no file is chosen, except after a preview job, which

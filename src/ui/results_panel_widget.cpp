@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "app/data_files.h"
 #include "core/context.h"
 #include "detail/detail_thread.h"
 #include "ui/qt_text.h"
@@ -43,6 +44,8 @@ ResultsPanelWidget::ResultsPanelWidget(AppContext& ctx, DesktopServices services
 
     import_ = new QPushButton(QStringLiteral("导入编码"), this);
     top->addWidget(import_, 0, 7);
+    auto* dataFiles = new QPushButton(QStringLiteral("生成数据文件"), this);
+    top->addWidget(dataFiles, 1, 7);
     layout->addLayout(top);
 
     toCollectModel_ = new WorkListModel(ToCollectColumns(), true, this);
@@ -76,6 +79,7 @@ ResultsPanelWidget::ResultsPanelWidget(AppContext& ctx, DesktopServices services
             menu->popup(collectedView_->viewport()->mapToGlobal(pos));
     });
     connect(import_, &QPushButton::clicked, this, [this] { OnImport(); });
+    connect(dataFiles, &QPushButton::clicked, this, [this] { OnDataFiles(); });
 
     // Worker threads change the lists and boxes; each notice asks for one look on this
     // thread, and one look catches up with every change before it.
@@ -172,6 +176,19 @@ void ResultsPanelWidget::OnExport() {
         return;
     if (!results_.ExportCheckedMarks(Gbk(file)) && services_.messages)
         services_.messages->Show(this, QStringLiteral("无法创建文件：") + file);
+}
+
+void ResultsPanelWidget::OnDataFiles() {
+    // Local files of a few hundred rows: quick enough for the window's thread.
+    const DataFilesOutcome outcome = ExportDataFiles(ctx_);
+    QStringList lines;
+    if (!outcome.written.empty())
+        lines << QStringLiteral("数据文件已生成：");
+    for (const std::string& path : outcome.written) lines << Q(path);
+    if (!outcome.Ok())
+        lines << Q(outcome.error);
+    if (services_.messages)
+        services_.messages->Show(this, lines.join(QStringLiteral("\n")));
 }
 
 void ResultsPanelWidget::OnImport() {

@@ -66,6 +66,7 @@ private:
     void BuildMenus();
     void OnExport();
     void OnImport();
+    void OnDataFiles();
     void SyncLists();
     void SyncCounters();
     // Runs the look on the window's thread once, however many notices arrive before it

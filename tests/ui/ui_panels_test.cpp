@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -149,6 +150,7 @@ private slots:
     void checkBoxesWriteTheList();
     void forbiddenMarksFromCheckedRows();
     void exportWritesTheCheckedMarks();
+    void dataFilesOnDemand();
     void importFillsTheListAndReachesTheShop();
     void importWhileAJobRunsIsRefused();
     void viewsAndCountersFollowARealJob();
@@ -357,6 +359,27 @@ void UiPanelsTest::exportWritesTheCheckedMarks() {
     desk.Trigger("导出勾选商品标识");
     QCOMPARE(desk.messages.shown, QStringList{QStringLiteral("无法创建文件：") + unwritable});
     QVERIFY(!std::filesystem::exists(desk.NativeFile("no-such-folder")));
+}
+
+void UiPanelsTest::dataFilesOnDemand() {
+    Desk desk;
+    QPushButton* button = nullptr;
+    for (QPushButton* b : desk.results()->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("生成数据文件"))
+            button = b;
+    QVERIFY(button);
+    // Nothing chosen on the settings page: said, nothing written.
+    button->click();
+    QCOMPARE(desk.messages.shown.size(), 1);
+    QVERIFY(desk.messages.shown[0].contains(QStringLiteral("没有勾选要生成的数据文件")));
+    // The workbook chosen: the message names the two files, and they exist.
+    desk.ctx().config().SetCHKExcel(true);
+    button->click();
+    QCOMPARE(desk.messages.shown.size(), 2);
+    const QStringList lines = desk.messages.shown[1].split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QStringLiteral("数据文件已生成："));
+    for (int i = 1; i < 3; ++i) QVERIFY2(QFile::exists(lines[i]), qPrintable(lines[i]));
 }
 
 void UiPanelsTest::importFillsTheListAndReachesTheShop() {
