@@ -168,20 +168,14 @@ int RunCollect(const CollectOptions& o) {
             panel.SetFilter(filter, true);
     }
 
-    // Every site the job needs, before any work: an unreachable one is named here
-    // rather than showing as a job that found nothing.
-    const std::string unreachable = FirstUnreachable(
-        ctx->hosts(), {ListRole(o.mode), HostRole::SourceProduct, HostRole::MarketLogin,
-                       HostRole::MarketUpload, HostRole::MarketSell});
-    if (!unreachable.empty())
-        return Error(unreachable, kExitFailure);
-
     SellerLogin login;
-    if (!login.List(*ctx, o.account))
-        return kExitFailure;
-    const std::string freight = ApplyFreightOverride(*ctx, o.sets);
-    if (!freight.empty())
-        return Error(freight, kExitUsage);
+    if (const int code =
+            ReachSitesAndLogIn(*ctx,
+                               {ListRole(o.mode), HostRole::SourceProduct, HostRole::MarketLogin,
+                                HostRole::MarketUpload, HostRole::MarketSell},
+                               login, o.account, o.sets);
+        code != kExitOk)
+        return code;
 
     // The mode button and its input box, as the seller would set them; an empty input
     // is left to the job start, which names what is missing.

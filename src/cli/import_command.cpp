@@ -103,17 +103,13 @@ int RunImport(const ImportOptions& o) {
     if (!ctx)
         return code;
     ApplySettingOverrides(*ctx, o.sets);
-    const std::string unreachable =
-        FirstUnreachable(ctx->hosts(), {HostRole::SourceProduct, HostRole::MarketLogin,
-                                        HostRole::MarketUpload, HostRole::MarketSell});
-    if (!unreachable.empty())
-        return Error(unreachable, kExitFailure);
     SellerLogin login;
-    if (!login.List(*ctx, o.account))
-        return kExitFailure;
-    const std::string freight = ApplyFreightOverride(*ctx, o.sets);
-    if (!freight.empty())
-        return Error(freight, kExitUsage);
+    if (const int code = ReachSitesAndLogIn(*ctx,
+                                            {HostRole::SourceProduct, HostRole::MarketLogin,
+                                             HostRole::MarketUpload, HostRole::MarketSell},
+                                            login, o.account, o.sets);
+        code != kExitOk)
+        return code;
     ApplyPacing(*ctx, o.pacingMs);
     std::cerr << "importing " << codes << " codes; upload pacing "
               << ctx->publishing().PublishPacingMs() << " ms per upload" << std::endl;

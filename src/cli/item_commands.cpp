@@ -165,16 +165,12 @@ int RunPublish(const ItemOptions& o) {
     problem = ReadBook(*ctx, o.file, *book);
     if (!problem.empty())
         return Error(problem, kExitUsage);
-    const std::string unreachable = FirstUnreachable(
-        ctx->hosts(), {HostRole::MarketLogin, HostRole::MarketUpload, HostRole::MarketSell});
-    if (!unreachable.empty())
-        return Error(unreachable, kExitFailure);
     SellerLogin login;
-    if (!login.List(*ctx, o.account))
-        return kExitFailure;
-    const std::string freight = ApplyFreightOverride(*ctx, o.sets);
-    if (!freight.empty())
-        return Error(freight, kExitUsage);
+    if (const int code = ReachSitesAndLogIn(
+            *ctx, {HostRole::MarketLogin, HostRole::MarketUpload, HostRole::MarketSell}, login,
+            o.account, o.sets);
+        code != kExitOk)
+        return code;
 
     // As a job's publishing thread: the book's row on the collected list, its picture,
     // then the upload; the row says how it went.

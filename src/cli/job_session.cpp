@@ -15,6 +15,7 @@
 #include "cli/exit_codes.h"
 #include "cli/input_checks.h"
 #include "cli/job_report.h"
+#include "cli/setting_overrides.h"
 #include "cli/site_probe.h"
 #include "core/publish_state.h"
 #include "market/cookie_sources.h"
@@ -258,6 +259,20 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
     if (!info.cause.empty() && info.exitCode != kExitOk)
         std::cerr << "error: " << info.cause << std::endl;
     return info.exitCode;
+}
+
+int ReachSitesAndLogIn(AppContext& ctx, std::initializer_list<HostRole> roles, SellerLogin& login,
+                       const AccountOptions& account, const std::vector<std::string>& sets) {
+    // An unreachable site is named here rather than showing as a job that found nothing.
+    const std::string unreachable = FirstUnreachable(ctx.hosts(), roles);
+    if (!unreachable.empty())
+        return Error(unreachable, kExitFailure);
+    if (!login.List(ctx, account))
+        return kExitFailure;
+    const std::string freight = ApplyFreightOverride(ctx, sets);
+    if (!freight.empty())
+        return Error(freight, kExitUsage);
+    return kExitOk;
 }
 
 }  // namespace vt::cli

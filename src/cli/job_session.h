@@ -4,6 +4,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +53,12 @@ public:
 private:
     std::unique_ptr<CookieSource> source_;
 };
+
+// Before a job's work: every site it needs answers, the account logs in and the
+// freight template of --set is loaded from it. kExitOk, or the exit code of the first
+// failure after its cause went to standard error.
+int ReachSitesAndLogIn(AppContext& ctx, std::initializer_list<HostRole> roles, SellerLogin& login,
+                       const AccountOptions& account, const std::vector<std::string>& sets);
 
 struct RunOptions {
     std::string command;     // "collect", "import-codes", "demo": named in the report

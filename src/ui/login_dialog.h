@@ -1,4 +1,4 @@
-// The two login dialogs of the marketplace (Part 3.2): an embedded browser (Qt WebEngine)
+// The two login dialogs of the marketplace: an embedded browser (Qt WebEngine)
 // on the marketplace's own login page, the prompt, "已进入账户" and "退出". The seller logs
 // in by hand; "已进入账户" captures the browser's cookies for the marketplace's shared
 // domain (HttpOnly ones included) and hands them to the logic's confirmation. Both dialogs

@@ -19,7 +19,7 @@
 namespace vt::ui {
 namespace {
 
-// Part 5.1's columns, in order (0: hidden storage). The original dialog's widths are the
+// The lists' columns, in order (0: hidden storage). The original dialog's widths are the
 // start; a few are wider, so that an eight-digit code, a usual title and a publisher's
 // name show whole in this window's font.
 std::vector<ListColumn> ToCollectColumns() {

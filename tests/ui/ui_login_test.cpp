@@ -181,7 +181,7 @@ void UiLoginTest::singleLoginCapturesTheSessionCookie() {
     QVERIFY(Holds(captured, "tracknick=vantrell_demo"));
     QCOMPARE(ctx.session().AccountCookie(0), captured);
     QVERIFY(ctx.db().ProductDb() != nullptr);
-    // The seller's own product database, named after the nick as Part 4.3 names it.
+    // The seller's own product database, named after the nick.
     QVERIFY(std::filesystem::exists(stage.sites->dir().native() + "/DataBase/" +
                                     GbkToUtf8(UrlEncodeUtf8("vantrell_demo")) + ".db"));
     QVERIFY(stage.messages.isEmpty());
@@ -308,7 +308,7 @@ void UiLoginTest::sellerFlowInTheMainWindow() {
     QTRY_COMPARE(r->collectedModel()->rowCount(), job.ctx().collected().Count());
     QCOMPARE(job.SucceededRowCodes(), shop);
     QCOMPARE(job.RecordedCodes(), shop);
-    // A multi-login leaves the title alone (Part 3.2); the flag let the workers run.
+    // A multi-login leaves the title alone; the flag let the workers run.
     QCOMPARE(window.windowTitle(), StartUpTitle());
     QVERIFY(job.ctx().session().LoginValid());
     QTest::qWait(100);
