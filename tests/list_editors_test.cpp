@@ -18,15 +18,16 @@ using vt::testing::WriteAll;
 namespace vt {
 namespace {
 
+using namespace std::string_literals;
+
 // An installed tree with the two word-list files and earlier marks and publishers in
 // Filter.db, started up as every front end starts.
 class ListEditorsTest : public ::testing::Test {
 protected:
     ListEditorsTest() {
-        WriteAll(dir_.native() + "/Data/File/" + GbkToUtf8("违禁字.txt"),
-                 std::string("盗版,复印\r\n\0", 13));
+        WriteAll(dir_.native() + "/Data/File/" + GbkToUtf8("违禁字.txt"), "盗版,复印\r\n\0"s);
         WriteAll(dir_.native() + "/Data/File/" + GbkToUtf8("违规书籍.txt"),
-                 std::string("9787000000001,禁书\0", 21));
+                 "9787000000001,禁书\0"s);
         {
             AppContext earlier(dir_.path());
             earlier.db().OpenFilterDb();
