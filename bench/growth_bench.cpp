@@ -21,6 +21,7 @@
 #include "app/startup.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "bench/support/stand_in_rig.h"
 #include "core/context.h"
 #include "detail/detail_thread.h"
 #include "market/cookie_sources.h"
@@ -29,7 +30,10 @@
 #include "sim/market_sim.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = vt::bench::Clock;
+using vt::bench::PeakRssKb;
+using vt::bench::ProcessCpuSeconds;
+using vt::bench::Seconds;
 
 namespace {
 
@@ -37,27 +41,10 @@ constexpr int kJobBooks = 400;
 constexpr int kImportBooks = 20000;
 constexpr int kLookups = 2000;
 
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double ProcessCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return s(u.ru_utime) + s(u.ru_stime);
-}
-
 double ThreadCpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-long PeakRssKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
 }
 
 long CurrentRssKb() {
@@ -67,41 +54,9 @@ long CurrentRssKb() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// Both stand-ins and a logged-in, started-up context over a fresh installed tree.
-struct Rig {
-    explicit Rig(int books) : store(Options(books)) {
-        char pattern[] = "/tmp/vt-growth-bench-XXXXXX";
-        dir = mkdtemp(pattern);
-        const fs::path installed = vt::GbkToUtf8(vt::AppDir());
-        fs::copy(installed / "Data", fs::path(dir) / "Data", fs::copy_options::recursive);
-        for (const char* sub : {"DataBase", "Log", "images"})
-            fs::create_directories(fs::path(dir) / sub);
-        store.Start("127.0.0.1", 0);
-        market.Start("127.0.0.1", 0);
-        ctx = std::make_unique<vt::AppContext>(vt::Utf8ToGbk(dir));
-        vt::StartUp(*ctx);
-        for (std::size_t i = 0; i < vt::kHostRoleCount; ++i) {
-            auto role = static_cast<vt::HostRole>(i);
-            ctx->hosts().Set(role,
-                             role <= vt::HostRole::SourcePromo ? store.origin() : market.origin());
-        }
-        ctx->SetMessageSink([](const std::string&) {});
-        ctx->publishing().SetPublishPacingMs(0);
-        vt::PasswordLogin login(ctx->hosts(), "vantrell_demo", "demo123");
-        loggedIn = vt::ConfirmMultiLogin(*ctx, login) == vt::MultiLoginOutcome::Added;
-    }
-    ~Rig() {
-        ctx.reset();
-        store.Stop();
-        market.Stop();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    static vt::sim::CatalogOptions Options(int books) {
-        vt::sim::CatalogOptions c;
-        c.books = books;
-        return c;
-    }
+// The shared rig, with the shop's earlier publications filled in.
+struct Rig : vt::bench::StandInRig {
+    explicit Rig(int books) : StandInRig(books, 0) {}
     // Records `count` earlier publications under codes the catalogue does not use.
     bool Prefill(int count) {
         auto db = ctx->db().ProductDb();
@@ -112,37 +67,7 @@ struct Rig {
             std::to_string(count) +
             ") INSERT INTO ProductData (VT, TB) SELECT 'old' || x, 'tb' || x FROM n;");
     }
-    bool ImportFirst(int n) {
-        std::string codes;
-        for (int i = 0; i < n && i < static_cast<int>(store.catalog().books().size()); ++i)
-            codes += store.catalog().books()[static_cast<std::size_t>(i)].id + "\r\n";
-        const std::string file = dir + "/codes.txt";
-        std::ofstream(file, std::ios::binary) << codes;
-        vt::ResultsPanel results(*ctx);
-        vt::AppContext& c = *ctx;
-        return results.ImportCodes(vt::Utf8ToGbk(file),
-                                   [&c] { vt::StartDetailThread(c, vt::DetailVariant::FromPage); });
-    }
-    double RunToEnd(double limitSeconds) {
-        const auto start = Clock::now();
-        while (!vt::PipelineDrained(*ctx, true) && Seconds(start) < limitSeconds) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            // The stand-ins keep every request for the wire tests; drop that record.
-            store.server().ClearRequests();
-            market.server().ClearRequests();
-        }
-        const double taken = Seconds(start);
-        vt::PressStop(*ctx);
-        ctx->workers().JoinAll();
-        return taken;
-    }
-    long Published() { return ctx->counters().Number(vt::CounterBox::Published); }
-
-    std::string dir;
-    vt::sim::BookstoreSim store;
-    vt::sim::MarketSim market;
-    std::unique_ptr<vt::AppContext> ctx;
-    bool loggedIn = false;
+    double RunToEnd(double limitSeconds) { return StandInRig::RunToEnd(true, limitSeconds, true); }
 };
 
 struct Growth {

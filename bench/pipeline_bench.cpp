@@ -16,6 +16,7 @@
 #include "app/startup.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "bench/support/stand_in_rig.h"
 #include "core/context.h"
 #include "detail/detail_thread.h"
 #include "market/cookie_sources.h"
@@ -24,118 +25,14 @@
 #include "sim/market_sim.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = vt::bench::Clock;
 
 namespace {
 
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// User and system CPU of the whole process (workers and stand-ins alike).
-double ProcessCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    auto s = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    return s(u.ru_utime) + s(u.ru_stime);
-}
-
-long PeakRssKb() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
-// Both stand-ins and a started-up context over a fresh installed tree.
-struct Rig {
-    Rig(int books, int latencyMs) : store(Catalog(books)) {
-        char pattern[] = "/tmp/vt-pipeline-bench-XXXXXX";
-        dir = mkdtemp(pattern);
-        const fs::path installed = vt::GbkToUtf8(vt::AppDir());
-        fs::copy(installed / "Data", fs::path(dir) / "Data", fs::copy_options::recursive);
-        for (const char* sub : {"DataBase", "Log", "images"})
-            fs::create_directories(fs::path(dir) / sub);
-        vt::sim::FaultSettings faults;
-        faults.latencyMs = latencyMs;
-        store.server().SetFaults(faults);
-        market.server().SetFaults(faults);
-        store.Start("127.0.0.1", 0);
-        market.Start("127.0.0.1", 0);
-        // The shipped Hosts.ini names the real sites; this tree names the stand-ins.
-        std::ofstream hosts(fs::path(dir) / "Data/Hosts.ini", std::ios::trunc);
-        hosts << "[HOSTS]\n";
-        for (std::size_t i = 0; i < vt::kHostRoleCount; ++i) {
-            auto role = static_cast<vt::HostRole>(i);
-            hosts << vt::HostKey(role) << "="
-                  << (role <= vt::HostRole::SourcePromo ? store.origin() : market.origin()) << "\n";
-        }
-        hosts.close();
-        ctx = std::make_unique<vt::AppContext>(vt::Utf8ToGbk(dir));
-        vt::StartUp(*ctx);
-        for (std::size_t i = 0; i < vt::kHostRoleCount; ++i) {
-            auto role = static_cast<vt::HostRole>(i);
-            ctx->hosts().Set(role,
-                             role <= vt::HostRole::SourcePromo ? store.origin() : market.origin());
-        }
-        ctx->SetMessageSink([](const std::string&) {});
-        ctx->publishing().SetPublishPacingMs(0);
-        vt::PasswordLogin login(ctx->hosts(), "vantrell_demo", "demo123");
-        loggedIn = vt::ConfirmMultiLogin(*ctx, login) == vt::MultiLoginOutcome::Added;
-    }
-    ~Rig() {
-        ctx.reset();
-        store.Stop();
-        market.Stop();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    static vt::sim::CatalogOptions Catalog(int books) {
-        vt::sim::CatalogOptions c;
-        c.books = books;
-        return c;
-    }
-    // Imports the codes of the first n books of the catalogue and starts the import's
-    // detail and publishing threads.
-    bool ImportFirst(int n) {
-        std::string codes;
-        for (int i = 0; i < n && i < static_cast<int>(store.catalog().books().size()); ++i)
-            codes += store.catalog().books()[static_cast<std::size_t>(i)].id + "\r\n";
-        const std::string file = dir + "/codes.txt";
-        std::FILE* f = std::fopen(file.c_str(), "wb");
-        if (!f)
-            return false;
-        std::fwrite(codes.data(), 1, codes.size(), f);
-        std::fclose(f);
-        vt::ResultsPanel results(*ctx);
-        vt::AppContext& c = *ctx;
-        return results.ImportCodes(vt::Utf8ToGbk(file),
-                                   [&c] { vt::StartDetailThread(c, vt::DetailVariant::FromPage); });
-    }
-    // Waits for the drain (at most limitSeconds), then stops and joins; seconds taken.
-    double RunToEnd(bool importJob, double limitSeconds, bool clearRecords = false) {
-        const auto start = Clock::now();
-        while (!vt::PipelineDrained(*ctx, importJob) && Seconds(start) < limitSeconds) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            // The stand-ins keep every request for the wire tests; a long job would
-            // otherwise measure that record instead of the pipeline.
-            if (clearRecords) {
-                store.server().ClearRequests();
-                market.server().ClearRequests();
-            }
-        }
-        const double taken = Seconds(start);
-        vt::PressStop(*ctx);
-        ctx->workers().JoinAll();
-        return taken;
-    }
-    long Published() { return ctx->counters().Number(vt::CounterBox::Published); }
-
-    std::string dir;
-    vt::sim::BookstoreSim store;
-    vt::sim::MarketSim market;
-    std::unique_ptr<vt::AppContext> ctx;
-    bool loggedIn = false;
-};
+using Rig = vt::bench::StandInRig;
+using vt::bench::PeakRssKb;
+using vt::bench::ProcessCpuSeconds;
+using vt::bench::Seconds;
 
 std::size_t CountRequests(vt::sim::HttpServer& server, const std::string& pathPart) {
     std::size_t n = 0;
