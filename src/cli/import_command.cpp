@@ -99,10 +99,9 @@ int RunImport(const ImportOptions& o) {
         return Error("the codes could not be copied to a temporary file", kExitFailure);
 
     int code = kExitOk;
-    auto ctx = MakeContext(o.common, code);
+    auto ctx = MakeContextWithSettings(o.common, o.sets, code);
     if (!ctx)
         return code;
-    ApplySettingOverrides(*ctx, o.sets);
     SellerLogin login;
     if (const int code = ReachSitesAndLogIn(*ctx,
                                             {HostRole::SourceProduct, HostRole::MarketLogin,

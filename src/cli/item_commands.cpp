@@ -119,10 +119,9 @@ int RunInspectItem(const ItemOptions& o) {
     if (!problem.empty())
         return Error(problem, kExitUsage);
     int code = kExitOk;
-    auto ctx = MakeContext(o.common, code);
+    auto ctx = MakeContextWithSettings(o.common, o.sets, code);
     if (!ctx)
         return code;
-    ApplySettingOverrides(*ctx, o.sets);
     O_BookInfo book;
     problem = ReadBook(*ctx, o.file, book);
     if (!problem.empty())
@@ -157,10 +156,9 @@ int RunPublish(const ItemOptions& o) {
     if (!problem.empty())
         return Error(problem, kExitUsage);
     int code = kExitOk;
-    auto ctx = MakeContext(o.common, code);
+    auto ctx = MakeContextWithSettings(o.common, o.sets, code);
     if (!ctx)
         return code;
-    ApplySettingOverrides(*ctx, o.sets);
     auto book = std::make_unique<O_BookInfo>();
     problem = ReadBook(*ctx, o.file, *book);
     if (!problem.empty())

@@ -128,10 +128,9 @@ int RunList(const ListOptions& options) {
     if (!problem.empty())
         return Error(problem, kExitUsage);
     int code = kExitOk;
-    auto ctx = MakeContext(options.common, code);
+    auto ctx = MakeContextWithSettings(options.common, options.sets, code);
     if (!ctx)
         return code;
-    ApplySettingOverrides(*ctx, options.sets);
     // With an account its records and its shop take part: the "already published" and
     // on-sale filters run as in a job.
     SellerLogin login;

@@ -90,10 +90,9 @@ int RunPrice(const PriceOptions& options) {
     if (!problem.empty())
         return Error(problem, kExitUsage);
     int code = kExitOk;
-    auto ctx = MakeContext(options.common, code);
+    auto ctx = MakeContextWithSettings(options.common, options.sets, code);
     if (!ctx)
         return code;
-    ApplySettingOverrides(*ctx, options.sets);
     O_BookInfo book;
     book.MarketPrice = Gbk(options.marketPrice);
     book.SellPrice = Gbk(options.sellPrice);

@@ -186,4 +186,13 @@ std::string ApplyFreightOverride(AppContext& ctx, const std::vector<std::string>
     return "the account has no freight template \"" + U8(wanted) + "\"; it has: " + names;
 }
 
+std::unique_ptr<AppContext> MakeContextWithSettings(const CommonOptions& options,
+                                                    const std::vector<std::string>& pairs,
+                                                    int& exitCode) {
+    auto ctx = MakeContext(options, exitCode);
+    if (ctx)
+        ApplySettingOverrides(*ctx, pairs);
+    return ctx;
+}
+
 }  // namespace vt::cli

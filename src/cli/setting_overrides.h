@@ -5,9 +5,11 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "cli/cli_common.h"
 #include "core/context.h"
 
 namespace vt::cli {
@@ -21,6 +23,10 @@ std::string CheckSettingOverrides(const std::vector<std::string>& pairs, bool ac
 
 // Applies the pairs to the loaded settings (FreightTemplate aside).
 void ApplySettingOverrides(AppContext& ctx, const std::vector<std::string>& pairs);
+// MakeContext, then the --set pairs of this run applied; null with exitCode as there.
+std::unique_ptr<AppContext> MakeContextWithSettings(const CommonOptions& options,
+                                                    const std::vector<std::string>& pairs,
+                                                    int& exitCode);
 
 // With a FreightTemplate pair: loads the logged-in seller's templates and selects the one
 // named by its text or value. Empty when fine (or not asked), else the message (UTF-8).
