@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 namespace vt::sim {
@@ -229,6 +230,67 @@ HttpServer::Fault HttpServer::NextFault() {
     return Fault::None;
 }
 
+HttpServer::Fault HttpServer::NextAnswerLost(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (faults_.lostAnswerRate <= 0)
+        return Fault::None;
+    bool listed = false;
+    for (const std::string& p : faults_.lostAnswerPaths) listed = listed || p == path;
+    if (!listed)
+        return Fault::None;
+    // A stream of its own, so that the other faults' draws stay as they were.
+    const double draw =
+        static_cast<double>(Mix(faults_.seed * 7919ULL + 0x5bd1e995ULL + lostCounter_++) >> 11) /
+        static_cast<double>(1ULL << 53);
+    if (draw >= faults_.lostAnswerRate)
+        return Fault::None;
+    // No answer at all, or half of it: the lower half of the hits drops.
+    return draw < faults_.lostAnswerRate / 2 ? Fault::Drop : Fault::Truncate;
+}
+
+bool ParseFaultSpec(const std::string& spec, FaultSettings& faults, std::string& problem) {
+    std::size_t pos = 0;
+    while (pos < spec.size()) {
+        std::size_t comma = spec.find(',', pos);
+        if (comma == std::string::npos)
+            comma = spec.size();
+        const std::string piece = spec.substr(pos, comma - pos);
+        pos = comma + 1;
+        if (piece.empty())
+            continue;
+        const std::size_t eq = piece.find('=');
+        const std::string name = piece.substr(0, eq);
+        const std::string value = eq == std::string::npos ? "" : piece.substr(eq + 1);
+        char* end = nullptr;
+        const double number = std::strtod(value.c_str(), &end);
+        const bool numeric = !value.empty() && end && *end == '\0' && number >= 0;
+        problem = piece;
+        double* rate = name == "error"      ? &faults.errorRate
+                       : name == "drop"     ? &faults.dropRate
+                       : name == "truncate" ? &faults.truncateRate
+                       : name == "slow"     ? &faults.slowRate
+                       : name == "lost"     ? &faults.lostAnswerRate
+                                            : nullptr;
+        if (rate) {
+            if (!numeric || number > 1)
+                return false;
+            *rate = number;
+        } else if (name == "latency" && numeric && number <= 60000) {
+            faults.latencyMs = static_cast<int>(number);
+        } else if (name == "seed" && numeric) {
+            faults.seed = static_cast<std::uint64_t>(number);
+        } else {
+            return false;
+        }
+    }
+    if (faults.errorRate + faults.dropRate + faults.truncateRate + faults.slowRate > 1) {
+        problem = "the shares of error, drop, truncate and slow add up to more than 1";
+        return false;
+    }
+    problem.clear();
+    return true;
+}
+
 bool HttpServer::ReadRequest(int fd, std::string& buffer, HttpRequest& req) {
     char chunk[8192];
     std::size_t headEnd;
@@ -337,6 +399,12 @@ void HttpServer::Serve(int fd) {
             res.status = 404;
         }
 
+        if (fault == Fault::None) {
+            // Carried out, and then the answer goes missing.
+            fault = NextAnswerLost(req.path);
+            if (fault == Fault::Drop)
+                return;
+        }
         std::string head =
             "HTTP/1.1 " + std::to_string(res.status) + " " + Reason(res.status) + "\r\n";
         if (!res.contentType.empty())

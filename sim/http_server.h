@@ -51,8 +51,18 @@ struct FaultSettings {
     double truncateRate = 0;  // announce the full length, send half the body, close
     double slowRate = 0;      // send the body in small pieces with pauses
     int slowPauseMs = 50;
+    // The answer lost after the request was carried out (the item stored, the picture
+    // kept): the connection is closed with no answer or with half of it. Only for
+    // requests whose path is one of lostAnswerPaths.
+    double lostAnswerRate = 0;
+    std::vector<std::string> lostAnswerPaths = {};
     std::uint64_t seed = 1;
 };
+
+// "error=0.1,drop=0.05,truncate=0.05,slow=0.02,lost=0.2,latency=5,seed=3": the knobs of
+// one site as the command line gives them. False (with the offending piece in problem)
+// for an unknown name or a value out of range.
+bool ParseFaultSpec(const std::string& spec, FaultSettings& faults, std::string& problem);
 
 class HttpServer {
 public:
@@ -80,6 +90,7 @@ public:
 private:
     enum class Fault { None, Error, Drop, Truncate, Slow };
     Fault NextFault();
+    Fault NextAnswerLost(const std::string& path);
     void AcceptLoop();
     void Serve(int fd);
     bool ReadRequest(int fd, std::string& buffer, HttpRequest& req);
@@ -98,6 +109,7 @@ private:
     std::vector<HttpRequest> requests_;
     FaultSettings faults_;
     std::uint64_t faultCounter_ = 0;
+    std::uint64_t lostCounter_ = 0;
 };
 
 // Percent-decoding of a query component ("+" is a blank); bytes are kept as they are.

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     int books = 3000;
     int latencyMs = 0;
     double failRate = 0;
+    std::string storeFaults, marketFaults;
     std::vector<std::string> accounts;
     app.add_option("--bind", bind, "address to listen on")->capture_default_str();
     app.add_option("--source-port", sourcePort, "bookstore port, 0 picks a free one")
@@ -45,6 +46,13 @@ int main(int argc, char** argv) {
     app.add_option("--fail-rate", failRate, "share of requests answered with 500")
         ->check(CLI::Range(0.0, 1.0))
         ->capture_default_str();
+    app.add_option("--store-faults", storeFaults,
+                   "faults of the bookstore, e.g. error=0.1,drop=0.05,truncate=0.05,slow=0.02,"
+                   "latency=5,seed=3 (shares of requests; applied after --latency-ms and "
+                   "--fail-rate)");
+    app.add_option("--market-faults", marketFaults,
+                   "faults of the marketplace, as --store-faults, plus lost=SHARE: publish "
+                   "and picture upload answers lost after the item or picture was accepted");
     app.add_option("--account", accounts, "marketplace account NICK:PASSWORD (repeatable)");
     vt::cli::Runner demo;
     vt::cli::AddDemoCommand(app, demo);
@@ -85,8 +93,17 @@ int main(int argc, char** argv) {
     faults.latencyMs = latencyMs;
     faults.errorRate = failRate;
     faults.seed = seed;
-    source.server().SetFaults(faults);
-    marketplace.server().SetFaults(faults);
+    vt::sim::FaultSettings sourceSettings = faults;
+    vt::sim::FaultSettings marketSettings = faults;
+    marketSettings.lostAnswerPaths = vt::sim::MarketSim::AcceptingPaths();
+    std::string problem;
+    if (!vt::sim::ParseFaultSpec(storeFaults, sourceSettings, problem) ||
+        !vt::sim::ParseFaultSpec(marketFaults, marketSettings, problem)) {
+        std::cerr << "bad fault setting: " << problem << "\n";
+        return 2;
+    }
+    source.server().SetFaults(sourceSettings);
+    marketplace.server().SetFaults(marketSettings);
 
     if (!source.Start(bind, sourcePort)) {
         std::cerr << "cannot listen on " << bind << ":" << sourcePort << "\n";

@@ -82,6 +82,10 @@ public:
     void Stop();
     std::string origin() const { return server_.origin(); }
     HttpServer& server() { return server_; }
+    // The requests that store something (an item, a picture): where a lost answer hurts.
+    static std::vector<std::string> AcceptingPaths() {
+        return {"/auction/publish/publish.htm", "/auction/publish/uploadSingleImage.do"};
+    }
 
     // A logged-in session for that nick, as the Cookie header a browser would send.
     std::string CookieFor(const std::string& nick);

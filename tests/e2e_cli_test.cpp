@@ -491,7 +491,8 @@ TEST_F(CliJobTest, SitesThatGoAwayMidJobAreNamedAndTheJobFails) {
     ChildProcess cli(BinPath("vantrell-cli"),
                      {"collect", "--title", U8("中国"), "--from", "1", "--to", "3", "--pacing-ms",
                       "300", "--report", report, "--nick", "vantrell_demo", "--password-file",
-                      dir_.native() + "/password.txt", "--app-dir", dir_.native()});
+                      dir_.native() + "/password.txt", "--app-dir", dir_.native(), "--set",
+                      "SiteDownFailures=3"});
     ASSERT_TRUE(cli.started());
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     sim_.Terminate(SIGKILL);
@@ -503,6 +504,10 @@ TEST_F(CliJobTest, SitesThatGoAwayMidJobAreNamedAndTheJobFails) {
         doc.at("cause").get<std::string>(),
         "(Data/Hosts.ini SourceSearch = " + source_ + ") cannot be reached: connection refused"))
         << doc.at("cause");
+    // The job stopped itself after three failed reads in a row, and says so.
+    EXPECT_TRUE(Contains(doc.at("cause").get<std::string>(), U8("连续3次无法访问")))
+        << doc.at("cause");
+    EXPECT_EQ(doc.at("network").at("stoppedBecause").is_string(), true) << doc.at("network");
 }
 
 // One record as "inspect product" prints it: previewed as an item, then published, then

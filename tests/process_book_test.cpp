@@ -279,7 +279,7 @@ TEST_F(ProcessBookTest, PageVariantDropReasons) {
     RunDrops(cases, &ProcessBookFromPage);
 }
 
-TEST_F(ProcessBookTest, PageVariantSkipsThePublishedWithoutFetchingAndDropsAFailedFetchSilently) {
+TEST_F(ProcessBookTest, PageVariantSkipsThePublishedWithoutFetchingAndNamesAPageItCouldNotRead) {
     const sim::Book& b = Plain();
     ctx_.db().RecordPublished(b.id, "tb1");
     const int published = ctx_.toCollect().Append(ToCollectRow{"  " + b.id + "\t"});
@@ -290,7 +290,11 @@ TEST_F(ProcessBookTest, PageVariantSkipsThePublishedWithoutFetchingAndDropsAFail
     store_.Stop();
     const int unreachable = ctx_.toCollect().Append(ToCollectRow{With(Trait::TwoIsbn).id});
     EXPECT_FALSE(ProcessBookFromPage(ctx_, unreachable));
-    EXPECT_EQ(ctx_.toCollect().Cell(unreachable, kStatusCol), "");
+    // The network's fault, said as such and counted in no filter box.
+    EXPECT_EQ(U8(ctx_.toCollect().Cell(unreachable, kStatusCol))
+                  .rfind(U8("页面读取失败：网络连接失败"), 0),
+              0u)
+        << U8(ctx_.toCollect().Cell(unreachable, kStatusCol));
     EXPECT_EQ(ctx_.counters().Number(CounterBox::PendingFiltered), 1);
     EXPECT_EQ(ctx_.counters().Text(CounterBox::CollectedFiltered), "");
     EXPECT_EQ(ctx_.collected().Count(), 0);

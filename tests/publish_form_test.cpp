@@ -475,19 +475,42 @@ TEST_F(PublishOneTest, FailedCategoryLookupFallsBackToTheLastCategory) {
 }
 
 TEST_F(PublishOneTest, ClosedSellPageMarksTheLoginLapsedAndLeavesTheRow) {
-    // A lapsed session and a marketplace that cannot be reached look the same.
-    for (bool reachable : {true, false}) {
-        SCOPED_TRACE(reachable);
+    ctx_.session().MarkLoginValid();
+    market_.ExpireSessions();
+    PublishItem item = Item();
+    EXPECT_FALSE(PublishOne(ctx_, item, row_, cookie_));
+    EXPECT_FALSE(ctx_.session().LoginValid());
+    EXPECT_EQ(U8(Status()), U8("正在获取数据信息"));
+    EXPECT_EQ(ctx_.counters().Text(CounterBox::PublishFailed), "0");
+}
+
+TEST_F(PublishOneTest, ASellPageTheNetworkOrServerLostFailsTheBookAndKeepsTheLogin) {
+    struct Case {
+        const char* name;
+        sim::FaultSettings faults;
+        bool stopMarket;
+        const char* cause;
+    };
+    const Case cases[] = {
+        {"server error", sim::FaultSettings{.errorRate = 1.0}, false, "服务器错误（HTTP 500）"},
+        {"connection dropped", sim::FaultSettings{.dropRate = 1.0}, false, "网络连接失败"},
+        {"unreachable", sim::FaultSettings{}, true, "网络连接失败"},
+    };
+    int failures = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ctx_.session().MarkLoginValid();
-        if (reachable)
-            market_.ExpireSessions();
-        else
+        market_.server().SetFaults(c.faults);
+        if (c.stopMarket)
             market_.Stop();
+        ctx_.collected().SetCell(row_, kMarketStateCol, "正在获取数据信息");
         PublishItem item = Item();
         EXPECT_FALSE(PublishOne(ctx_, item, row_, cookie_));
-        EXPECT_FALSE(ctx_.session().LoginValid());
-        EXPECT_EQ(U8(Status()), U8("正在获取数据信息"));
-        EXPECT_EQ(ctx_.counters().Text(CounterBox::PublishFailed), "0");
+        EXPECT_TRUE(ctx_.session().LoginValid());
+        EXPECT_NE(U8(Status()).find(U8(std::string("失败：卖家页面读取失败（") + c.cause)),
+                  std::string::npos)
+            << U8(Status());
+        EXPECT_EQ(ctx_.counters().Text(CounterBox::PublishFailed), std::to_string(++failures));
     }
 }
 

@@ -62,6 +62,7 @@ void ResetCrawl(AppContext& ctx) {
     }
     job.RunningListThreads = 0;
     job.PreviewOnly = ctx.panel().PreviewOnly();
+    ctx.BeginNetworkRecord();
     ctx.toCollect().Clear();
     ctx.db().OpenFilterDb();
 }
@@ -141,7 +142,8 @@ bool StartSearchJob(AppContext& ctx, const std::string& keyword, const std::stri
                         "/?key=" + UrlEncodeAnsi(keyword) + "&category_path=01.00.00.00.00.00");
     address = BuildListUrl(address, sortLabel, ctx.panel().Filters(),
                            ctx.hosts().Host(HostRole::SourceCategory));
-    if (HttpHelper::GetPage(address).find(kTooManyFilters) != std::string::npos) {
+    if (HttpHelper::GetPage(address, ctx.ReadOptions(Site::Store)).find(kTooManyFilters) !=
+        std::string::npos) {
         // The buttons stay as they are: the seller presses stop to start again.
         ctx.ShowMessage(kTooManyFilters);
         return false;

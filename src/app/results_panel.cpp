@@ -133,6 +133,7 @@ bool ResultsPanel::ImportCodes(const std::string& fileName,
         ctx_.counters().SetNumber(CounterBox::ToCollect, ctx_.toCollect().Count());
     }
 
+    ctx_.BeginNetworkRecord();
     ctx_.panel().SetRunning();
     {
         std::lock_guard<std::timed_mutex> lock(ctx_.job().WorkerCursorLock);

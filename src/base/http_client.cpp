@@ -2,9 +2,12 @@
 
 #include <curl/curl.h>
 
+#include <functional>
 #include <mutex>
+#include <thread>
 
 #include "base/hosts.h"
+#include "base/site_health.h"
 #include "base/text.h"
 
 namespace vt {
@@ -70,20 +73,124 @@ void Configure(Request& req, const std::string& url, const HttpOptions& options,
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
 }
 
+// Why a read failed, in the seller's words, with the transport's own text for support.
+std::string TransportErrorText(CURLcode code) {
+    const char* what = code == CURLE_OPERATION_TIMEDOUT ? "网络超时" : "网络连接失败";
+    return std::string(what) + "（" + std::to_string(static_cast<int>(code)) + " " +
+           curl_easy_strerror(code) + "）";
+}
+
+std::string ServerErrorText(long status) {
+    return "服务器错误（HTTP " + std::to_string(status) + "）";
+}
+
+// An address that libcurl refuses stays refused; anything else may go through next time.
+bool RepeatableTransportError(CURLcode code) {
+    return code != CURLE_OK && code != CURLE_URL_MALFORMAT && code != CURLE_UNSUPPORTED_PROTOCOL;
+}
+
+// Fills the outcome of one completed or failed exchange into result.
+void NoteOutcome(CURL* h, CURLcode code, PageResult& result) {
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    NoteExchangeOutcome(static_cast<int>(code), status, result);
+}
+
+bool WorthRepeating(const PageResult& result) {
+    return RepeatableTransportError(static_cast<CURLcode>(result.transportError)) ||
+           (result.transportError == 0 && result.status >= 500);
+}
+
+// A 64-bit mix (splitmix64) of the clock and the thread: enough spread for a jitter, and
+// no generator state shared between threads.
+std::uint64_t JitterSeed(int attempt) {
+    std::uint64_t x =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        std::hash<std::thread::id>()(std::this_thread::get_id()) ^
+        (static_cast<std::uint64_t>(attempt) << 56);
+    x += 0x9E3779B97F4A7C15ULL;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+    return x ^ (x >> 31);
+}
+
+// Waits before repeat number `attempt` (0 for the first repeat); false when the caller
+// gave up meanwhile.
+bool WaitBeforeRepeat(const HttpOptions& options, int attempt) {
+    constexpr long kLongestDelayMs = 30000;
+    long delay = options.retryDelayMs > 0 ? options.retryDelayMs : 0;
+    for (int i = 0; i < attempt && delay < kLongestDelayMs; ++i) delay *= 2;
+    delay = std::min(delay, kLongestDelayMs);
+    if (delay > 0)
+        delay += static_cast<long>(JitterSeed(attempt) % static_cast<std::uint64_t>(delay / 2 + 1));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay);
+    constexpr auto kSlice = std::chrono::milliseconds(20);
+    for (;;) {
+        if (options.cancelled && options.cancelled())
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until)
+            return true;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(until - now, kSlice));
+    }
+}
+
+}  // namespace
+
+void NoteExchangeOutcome(int transportError, long status, PageResult& result) {
+    result.transportError = transportError;
+    result.status = status;
+    if (transportError != CURLE_OK)
+        result.error = TransportErrorText(static_cast<CURLcode>(transportError));
+    else if (status >= 500)
+        result.error = ServerErrorText(status);
+    else
+        result.error.clear();
+}
+
+PageResult ReadWithRetries(const HttpOptions& options,
+                           const std::function<void(PageResult&)>& once) {
+    PageResult result;
+    for (int attempt = 0;; ++attempt) {
+        result = PageResult{};
+        once(result);
+        result.attempts = attempt + 1;
+        if (!WorthRepeating(result) || attempt >= options.retries)
+            break;
+        if (!WaitBeforeRepeat(options, attempt))
+            break;
+        if (options.health)
+            options.health->RecordRetry();
+    }
+    if (options.health) {
+        if (result.Failed())
+            options.health->RecordFailure(result.error);
+        else
+            options.health->RecordAnswer();
+    }
+    return result;
+}
+
+namespace {
+
 // A GET with these header lines; whatever body arrived, also after a failure.
-std::string Fetch(const std::string& url, const std::vector<std::string>& lines,
-                  const HttpOptions& options) {
+PageResult Fetch(const std::string& url, const std::vector<std::string>& lines,
+                 const HttpOptions& options) {
     EnsureCurl();
-    Request req;
-    if (!req.handle())
-        return {};
-    std::string body;
-    Configure(req, url, options, body);
-    for (const std::string& line : lines) req.AddHeader(line);
-    req.AddHeader("Accept:");  // libcurl's own "Accept: */*" stays off the wire
-    curl_easy_setopt(req.handle(), CURLOPT_HTTPHEADER, req.headers());
-    curl_easy_perform(req.handle());
-    return body;
+    return ReadWithRetries(options, [&](PageResult& result) {
+        Request req;
+        if (!req.handle()) {
+            result.transportError = CURLE_FAILED_INIT;
+            result.error = TransportErrorText(CURLE_FAILED_INIT);
+            return;
+        }
+        Configure(req, url, options, result.text);
+        for (const std::string& line : lines) req.AddHeader(line);
+        req.AddHeader("Accept:");  // libcurl's own "Accept: */*" stays off the wire
+        curl_easy_setopt(req.handle(), CURLOPT_HTTPHEADER, req.headers());
+        NoteOutcome(req.handle(), curl_easy_perform(req.handle()), result);
+    });
 }
 
 std::string Clean(std::string_view text) {
@@ -125,15 +232,20 @@ std::string NormaliseLines(const std::string& text) {
     return out;
 }
 
-std::string MarketFetch(const std::string& url, const std::string& cookie,
-                        const HttpOptions& options) {
-    if (url.empty())
-        return {};
+PageResult MarketFetch(const std::string& url, const std::string& cookie,
+                       const HttpOptions& options) {
+    PageResult result;
+    if (url.empty()) {
+        result.error = "地址为空";
+        return result;
+    }
     std::vector<std::string> lines{std::string("User-Agent: ") + kAppAgent};
     std::string clean = Clean(cookie);
     if (!clean.empty())
         lines.push_back("Cookie: " + clean);
-    return NormaliseLines(Fetch(url, lines, options));
+    result = Fetch(url, lines, options);
+    result.text = NormaliseLines(result.text);
+    return result;
 }
 
 std::string DwError(CURLcode code) {
@@ -254,23 +366,38 @@ HttpOptions HttpOptions::ForUpload() {
     return options;
 }
 
+HttpOptions HttpOptions::Once() const {
+    HttpOptions options = *this;
+    options.retries = 0;
+    return options;
+}
+
 std::string HttpHelper::GetPage(const std::string& url, const HttpOptions& options) {
+    return ReadPage(url, options).text;
+}
+
+PageResult HttpHelper::ReadPage(const std::string& url, const HttpOptions& options) {
     return Fetch(url, {std::string("User-Agent: ") + kSourceAgent}, options);
 }
 
 std::string MarketGet(const std::string& url, const std::string& cookie,
                       const HttpOptions& options) {
-    return MarketFetch(url, cookie, options);
+    return MarketFetch(url, cookie, options).text;
 }
 
 std::string MarketGetWithCookie(const std::string& url, const std::string& cookie,
                                 const HttpOptions& options) {
-    return MarketFetch(url, cookie, options);
+    return MarketFetch(url, cookie, options).text;
 }
 
 std::string MarketGetUtf8(const std::string& url, const std::string& cookie,
                           const HttpOptions& options) {
-    return Utf8ToGbk(MarketFetch(url, cookie, options));
+    return Utf8ToGbk(MarketFetch(url, cookie, options).text);
+}
+
+PageResult MarketRead(const std::string& url, const std::string& cookie,
+                      const HttpOptions& options) {
+    return MarketFetch(url, cookie, options);
 }
 
 int MarketPost(const MarketPostRequest& request, std::string& response,
@@ -296,12 +423,6 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
     if (scheme != "http" && scheme != "https")
         return kPostFailed;
 
-    Request req;
-    if (!req.handle())
-        return kPostNoConnection;
-    std::string body;
-    Configure(req, request.url, options, body);
-
     std::vector<std::string> lines{
         "User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0",
         "Accept:\ttext/html, application/xhtml+xml, */*",
@@ -319,6 +440,7 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
 
     // Add-if-new: a line whose header the request already carries is dropped, so the
     // first of two same-named lines wins. libcurl writes Host and Content-Length itself.
+    std::vector<std::string> headerLines;
     std::vector<std::string> carried{"host", "content-length"};
     for (const std::string& raw : lines) {
         std::string line = Clean(raw);
@@ -330,17 +452,36 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
         if (known)
             continue;
         carried.push_back(name);
-        req.AddHeader(line);
+        headerLines.push_back(std::move(line));
     }
-    req.AddHeader("Expect:");  // send the body at once, no 100-continue round trip
+    headerLines.push_back("Expect:");  // send the body at once, no 100-continue round trip
 
-    CURL* h = req.handle();
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
-    curl_easy_setopt(h, CURLOPT_POST, 1L);
-    curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
-    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
-
-    return ExchangeOutcome(h, curl_easy_perform(h), body, response);
+    bool noHandle = false;
+    const PageResult result = ReadWithRetries(options, [&](PageResult& outcome) {
+        Request req;
+        if (!req.handle()) {
+            noHandle = true;
+            return;  // nothing was sent, and a repeat would fare no better
+        }
+        Configure(req, request.url, options, outcome.text);
+        for (const std::string& line : headerLines) req.AddHeader(line);
+        CURL* h = req.handle();
+        curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.body.size()));
+        NoteOutcome(h, curl_easy_perform(h), outcome);
+    });
+    if (noHandle)
+        return kPostNoConnection;
+    if (result.transportError != 0) {
+        response = DwError(static_cast<CURLcode>(result.transportError));
+        return result.transportError == CURLE_OPERATION_TIMEDOUT ? kPostTimedOut : kPostFailed;
+    }
+    if (result.status == 200)
+        response = result.text;
+    return kPostDone;
 }
 
 int MarketPostKeyword(const std::string& url, const std::string& keyword, std::string& response,
@@ -371,7 +512,8 @@ int MarketPostPublish(const std::string& body, std::string& response, const std:
         std::string_view(body).substr(0, body.find('\0')),
         cookie,
     };
-    return MarketPost(request, response, options);
+    // A form sent twice may be an item published twice.
+    return MarketPost(request, response, options.Once());
 }
 
 int MarketPostGoodsQuery(const std::string& body, std::string& response, const std::string& cookie,

@@ -2,9 +2,12 @@
 // marketplace's seller pages. Each operation has a fixed shape (headers, Referer, how
 // the answer turns into text) rather than being a general client. Every call opens and
 // closes its own connection and keeps no state, so worker threads call them at once.
-// Nothing throws: a GET yields empty (or partial) text, a POST a result code.
+// Nothing throws: a GET yields its text with how the read went, a POST a result code.
+// Reads (GETs) may be repeated after a transport failure or a 5xx answer; a POST is
+// never sent twice by this layer unless its caller asks for repeats (a read-only query).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +17,7 @@
 namespace vt {
 
 class Hosts;
+class SiteHealth;
 
 // The agent names on the wire.
 inline constexpr char kSourceAgent[] = "serverassistant";
@@ -26,8 +30,35 @@ struct HttpOptions {
     // Certificates and host names are always verified.
     std::string caFile;
 
+    // A read that failed for the transport (a time-out among them) or answered 5xx is
+    // sent again up to `retries` times, after retryDelayMs, then twice as long each time,
+    // each wait lengthened by up to a half at random so that workers do not retry in step.
+    // A 4xx or any other answer is final. 0: a single attempt.
+    int retries = 0;
+    int retryDelayMs = 500;
+    // Asked while waiting to retry; true gives up the remaining attempts (a stopped job).
+    std::function<bool()> cancelled;
+    // Told of each exchange's final outcome (not owned; may be null).
+    SiteHealth* health = nullptr;
+
     // Picture uploads carry a whole file and get twice the time.
     static HttpOptions ForUpload();
+    // The same options with a single attempt: for what must never be sent twice.
+    HttpOptions Once() const;
+};
+
+// How one read went. text is what arrived (the body whatever the status; what came
+// before a broken transfer), error says why the read failed, in the seller's words.
+struct PageResult {
+    std::string text;
+    long status = 0;         // the final HTTP status; 0 when no answer came
+    int transportError = 0;  // libcurl's error number; 0 when the exchange completed
+    int attempts = 0;
+    std::string error;  // empty when the read succeeded
+
+    // No answer could be had, or the server failed (5xx): the page was not read. A 4xx
+    // or an answer without the expected content is the page's own fault, not the network's.
+    bool Failed() const { return !error.empty(); }
 };
 
 // Result codes of the marketplace POSTs. Callers decide on the response text; the
@@ -42,11 +73,21 @@ enum PostResult : int {
     kPostTimedOut = 2,       // the exchange ran out of time; response "dwError = N"
 };
 
+// For an exchange with a shape of its own (a picture download): runs `attempt`, which
+// makes one exchange and fills its result (NoteExchangeOutcome helps), as often as the
+// options allow, with the same waits, and tells the site's health the final outcome.
+PageResult ReadWithRetries(const HttpOptions& options,
+                           const std::function<void(PageResult&)>& attempt);
+// The outcome of one finished exchange from libcurl's result code and the final status.
+void NoteExchangeOutcome(int transportError, long status, PageResult& result);
+
 struct HttpHelper {
     // A bookstore page: agent "serverassistant", no cookie, redirects followed. The
     // body whatever the status, as the GBK bytes that came; what arrived before a
     // broken transfer; empty when nothing could be fetched.
     static std::string GetPage(const std::string& url, const HttpOptions& options = {});
+    // The same read with its outcome.
+    static PageResult ReadPage(const std::string& url, const HttpOptions& options = {});
 };
 
 // A marketplace page read with the seller's cookie string (the session's current one
@@ -61,6 +102,9 @@ std::string MarketGetWithCookie(const std::string& url, const std::string& cooki
 // (characters GBK lacks become '?'), also when the transfer broke off.
 std::string MarketGetUtf8(const std::string& url, const std::string& cookie,
                           const HttpOptions& options = {});
+// MarketGet with the read's outcome.
+PageResult MarketRead(const std::string& url, const std::string& cookie,
+                      const HttpOptions& options = {});
 
 // One marketplace POST. The header lines go out in this order, each only when the
 // request carries no header of that name yet (Host and Content-Length count as

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "base/text.h"
+#include "detail/detail_page.h"
 #include "market/preview_item.h"
 #include "market/price_rules.h"
 #include "market/publishing_thread.h"
@@ -201,6 +202,10 @@ JobOutcome ClassifyBooks(AppContext& ctx, const CollectedNotes* notes) {
         } else if (i >= detailCursor) {
             book.status = BookStatus::Unprocessed;
             book.reason = "未读取详情页";
+        } else if (row[kStatusCol].rfind(kPageReadFailed, 0) == 0) {
+            // The network lost the page: nothing was decided about the book.
+            book.status = BookStatus::Failed;
+            book.reason = row[kStatusCol];
         } else if (!Trim(row[kStatusCol]).empty()) {
             book.status = BookStatus::Skipped;
             book.reason = row[kStatusCol];
@@ -290,7 +295,14 @@ std::string Summary(AppContext& ctx, const JobOutcome& o, double elapsedSeconds,
             "dropped while the list pages were read (filters, already collected)");
     section(BookStatus::Failed, "failed", 0, "");
     section(BookStatus::Unprocessed, "left unprocessed", 0, "");
-    if (o.found == 0)
+    const int lostPages = ctx.network().LostListPages();
+    if (lostPages > 0)
+        out += "  " + std::to_string(lostPages) +
+               " list pages could not be read: their books were not seen (see the log)\n";
+    const std::string stopReason = ctx.network().StopReason();
+    if (!stopReason.empty())
+        out += "  stopped: " + GbkToUtf8(stopReason) + "\n";
+    if (o.found == 0 && lostPages == 0)
         out += "  no books found for this request\n";
     if (interrupted && o.unprocessed > 0)
         out += "  interrupted with " + std::to_string(o.unprocessed) +
@@ -305,6 +317,23 @@ std::string Summary(AppContext& ctx, const JobOutcome& o, double elapsedSeconds,
 
 nlohmann::json ToCollectRowJson(const ToCollectRow& row) {
     return KeyedRow(row, kToCollectKeys, {kNumberCol, kListPriceCol, kSellPriceCol, kPageCountCol});
+}
+
+// What the network did to the job: lost list pages, repeated reads, a site that went away.
+nlohmann::json NetworkJson(AppContext& ctx) {
+    nlohmann::json lost = nlohmann::json::array();
+    for (const std::string& address : ctx.network().LostPageAddresses())
+        lost.push_back(GbkToUtf8(address));
+    const std::string stopReason = ctx.network().StopReason();
+    return {
+        {"lostListPages", ctx.network().LostListPages()},
+        {"lostListPageAddresses", std::move(lost)},
+        {"retries",
+         {{"store", ctx.health(Site::Store).Retries()},
+          {"market", ctx.health(Site::Market).Retries()}}},
+        {"stoppedBecause",
+         stopReason.empty() ? nlohmann::json(nullptr) : nlohmann::json(GbkToUtf8(stopReason))},
+    };
 }
 
 nlohmann::json BuildReport(AppContext& ctx, const JobOutcome& o, const ReportInfo& info) {
@@ -357,6 +386,7 @@ nlohmann::json BuildReport(AppContext& ctx, const JobOutcome& o, const ReportInf
           {"failed", o.failed},
           {"unprocessed", o.unprocessed},
           {"listStageDropped", o.listStageDropped}}},
+        {"network", NetworkJson(ctx)},
         {"counters", std::move(counters)},
         {"collectingLabel", GbkToUtf8(ctx.counters().CollectingLabel())},
         {"books", std::move(books)},

@@ -209,7 +209,7 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
         info.cause = "interrupted";
     } else if (gaveUp) {
         info.exitCode = kExitLoginLapsed;
-    } else if (outcome.failed > 0 || outcome.unprocessed > 0) {
+    } else if (outcome.failed > 0 || outcome.unprocessed > 0 || ctx.network().LostListPages() > 0) {
         info.exitCode = kExitPartial;
     }
     if (!stopSignal) {
@@ -222,8 +222,12 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
             if (!unreachable.empty())
                 break;
         }
-        if (!unreachable.empty()) {
+        const std::string stopReason = ctx.network().StopReason();
+        if (!unreachable.empty() || !stopReason.empty()) {
+            // The probe names the Hosts.ini entry; the stop says what the job saw.
             info.cause = unreachable;
+            if (!stopReason.empty())
+                info.cause += (unreachable.empty() ? "" : "; ") + U8(stopReason);
             info.exitCode = kExitFailure;
         } else if (gaveUp) {
             info.cause = "the login lapsed and logging in again failed " +
@@ -231,6 +235,9 @@ int RunJobToEnd(AppContext& ctx, const RunOptions& options) {
         } else if (info.exitCode != kExitOk) {
             info.cause = std::to_string(outcome.failed) + " books failed, " +
                          std::to_string(outcome.unprocessed) + " left unprocessed";
+            if (ctx.network().LostListPages() > 0)
+                info.cause += ", " + std::to_string(ctx.network().LostListPages()) +
+                              " list pages could not be read";
         }
     }
 

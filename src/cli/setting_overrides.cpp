@@ -17,10 +17,10 @@ struct Key {
 };
 
 // Texts that are amounts, counts or page numbers: refused unless a number.
-constexpr const char* kNumericTexts[] = {"StartPageFrom",   "CaiJiYeShu",      "TitleLengthP",
-                                         "BookStoreCountP", "PriceDazheP",     "JiaJian",
-                                         "ShouJiaDiYu",     "EditShouJiMoRen", "EditShouJiaDiYu",
-                                         "ShouJiaMoRenZhe", "PriceRangeFrom",  "PriceRangeTo"};
+constexpr const char* kNumericTexts[] = {
+    "StartPageFrom",  "CaiJiYeShu",   "TitleLengthP",    "BookStoreCountP", "PriceDazheP",
+    "JiaJian",        "ShouJiaDiYu",  "EditShouJiMoRen", "EditShouJiaDiYu", "ShouJiaMoRenZhe",
+    "PriceRangeFrom", "PriceRangeTo", "RetryCount",      "SiteDownFailures"};
 constexpr const char* kFreightKey = "FreightTemplate";
 
 std::vector<Key> Keys() {

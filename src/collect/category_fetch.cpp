@@ -141,7 +141,7 @@ std::vector<VTCateInfo> FetchCategories(AppContext& ctx, const std::string& addr
     std::string url = address.empty() ? HomeAddress(ctx) : address;
     if (url.rfind("/cp", 0) == 0)
         url = ctx.hosts().Url(HostRole::SourceCategory, url);
-    const std::string page = HttpHelper::GetPage(url);
+    const std::string page = HttpHelper::GetPage(url, ctx.ReadOptions(Site::Store));
     return ReadCategoryPage(page, url == HomeAddress(ctx), ctx.log());
 }
 

@@ -35,6 +35,19 @@ private:
     CollectJob& job_;
 };
 
+// Reads one list page; a page the network lost (after its retries) is noted for the
+// seller and the job's outcome, and its books are simply not seen: false then.
+bool ReadListPage(AppContext& ctx, const std::string& address, std::string& page) {
+    PageResult read = HttpHelper::ReadPage(address, ctx.ReadOptions(Site::Store));
+    if (read.Failed()) {
+        ctx.network().NoteLostListPage(address);
+        ctx.log().WriteLog("列表页读取失败：" + address + "，" + read.error);
+        return false;
+    }
+    page = std::move(read.text);
+    return true;
+}
+
 // The keyword and promotion crawlers differ only in the page token, the parser and the
 // page 0 rule.
 void PagedCrawler(AppContext& ctx, const char* token,
@@ -54,7 +67,9 @@ void PagedCrawler(AppContext& ctx, const char* token,
             if (skipPageZero && address.find("page_index=0") != std::string::npos)
                 continue;
             ctx.counters().SetText(CounterBox::Collecting, address);
-            const std::string page = HttpHelper::GetPage(address);
+            std::string page;
+            if (!ReadListPage(ctx, address, page))
+                continue;
             if (ReportsNoProducts(page))
                 break;
             parse(ctx, page);
@@ -143,7 +158,9 @@ void CategoryCrawler(AppContext& ctx) {
                     if (!address.empty() && address[0] == '/')
                         address = ctx.hosts().Url(HostRole::SourceCategory, address);
                     ctx.counters().SetText(CounterBox::Collecting, address);
-                    const std::string page = HttpHelper::GetPage(address);
+                    std::string page;
+                    if (!ReadListPage(ctx, address, page))
+                        continue;
                     if (ReportsNoProducts(page))
                         break;
                     ParseCategoryPage(ctx, page);

@@ -1,6 +1,22 @@
 #include "core/context.h"
 
+#include <cstdlib>
+
 namespace vt {
+namespace {
+
+const char* SiteName(Site site) {
+    return site == Site::Store ? "Vantrell网站" : "淘宝网";
+}
+
+// The checked settings hold plain numbers; anything else (an override never checked)
+// counts as 0, the plain single attempt.
+int SettingNumber(const std::string& text) {
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    return value > 0 && value < 100000 ? static_cast<int>(value) : 0;
+}
+
+}  // namespace
 
 AppContext::AppContext(std::string appDir)
     : appDir_(std::move(appDir)), log_(appDir_ + "/Log"), db_(DataBaseDir()) {
@@ -20,6 +36,38 @@ AppContext::AppContext(std::string appDir)
             job_.Wake.Notify();
     });
     session_.loginObservers().Subscribe([this](bool) { job_.Wake.Notify(); });
+    for (Site site : {Site::Store, Site::Market})
+        health(site).SetOnDown([this, site](const std::string& error) {
+            // Going on would only mark every remaining book failed: stop, and say why.
+            const std::string reason = std::string(SiteName(site)) + "连续" +
+                                       std::to_string(SettingNumber(config_.SiteDownFailures())) +
+                                       "次无法访问（" + error + "），已停止采集";
+            network_.SetStopReason(reason);
+            log_.WriteLog(reason);
+            panel_.PressStop();
+            ShowMessage(reason);
+        });
+}
+
+HttpOptions AppContext::ReadOptions(Site site) {
+    HttpOptions options;
+    options.retries = SettingNumber(config_.RetryCount());
+    options.retryDelayMs = retryDelayMs_;
+    // Only a read of a running job is given up by its stop; a read outside any job (the
+    // category tree, a login) has no stop to wait for.
+    if (!panel_.JobStopped())
+        options.cancelled = [this] { return panel_.JobStopped(); };
+    options.health = &health(site);
+    return options;
+}
+
+void AppContext::BeginNetworkRecord() {
+    const int limit = SettingNumber(config_.SiteDownFailures());
+    for (Site site : {Site::Store, Site::Market}) {
+        health(site).Reset();
+        health(site).SetLimit(limit);
+    }
+    network_.Reset();
 }
 
 AppContext::~AppContext() {

@@ -10,13 +10,16 @@
 #include <string>
 
 #include "base/hosts.h"
+#include "base/http_client.h"
 #include "base/job_threads.h"
 #include "base/log.h"
+#include "base/site_health.h"
 #include "core/collect_job.h"
 #include "core/collection_panel.h"
 #include "core/databases.h"
 #include "core/description_template.h"
 #include "core/filter_words.h"
+#include "core/network_record.h"
 #include "core/publish_state.h"
 #include "core/result_counters.h"
 #include "core/session.h"
@@ -31,6 +34,9 @@ struct StageHooks {
     // a codes import.
     std::function<void(int count, bool importVariant)> startPublishers;
 };
+
+// The two sites a job talks to.
+enum class Site { Store, Market };
 
 class AppContext {
 public:
@@ -69,6 +75,18 @@ public:
     PublishState& publishing() { return publishing_; }
     StageHooks& stages() { return stages_; }
 
+    // How the reads of a site go out: the settings' retry count, the retry waits ended by
+    // a stop of the job, and every outcome told to the site's health, whose run of
+    // failures stops the job (the settings' limit).
+    HttpOptions ReadOptions(Site site);
+    SiteHealth& health(Site site) { return site == Site::Store ? storeHealth_ : marketHealth_; }
+    NetworkRecord& network() { return network_; }
+    // A job starts: the sites' records and the network record begin anew.
+    void BeginNetworkRecord();
+    // The first wait before a retry (it doubles for each further one). Tests and
+    // benchmarks against the stand-ins on this machine shorten it.
+    void SetRetryDelayMs(int ms) { retryDelayMs_ = ms; }
+
     // Where texts for a modal message box go; the front end sets it. Unset: dropped.
     void SetMessageSink(std::function<void(const std::string&)> sink);
     void ShowMessage(const std::string& text);
@@ -97,6 +115,10 @@ private:
     std::mutex messageMutex_;
     std::function<void(const std::string&)> messageSink_;
     std::atomic<int> finishCount_{0};
+    SiteHealth storeHealth_;
+    SiteHealth marketHealth_;
+    NetworkRecord network_;
+    std::atomic<int> retryDelayMs_{500};
     // Last member: destroyed first, after the destructor has stopped and joined the workers.
     JobThreads workers_;
 };

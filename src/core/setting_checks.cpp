@@ -15,6 +15,9 @@ struct NumericKey {
     double min;
     double max;
     const char* fallback;
+    // A key added after sellers' files were written: its absence is not a fault, the
+    // default is used without a word.
+    bool addedLater = false;
 };
 
 // Ranges: pages and counts are whole numbers; discounts are in tenths (10 = the full
@@ -34,6 +37,10 @@ const NumericKey kNumericKeys[] = {
      "0"},
     {"ShouJiaMoRenZhe", &SysConfig::ShouJiaMoRenZhe, &SysConfig::SetShouJiaMoRenZhe, true, 0.1, 10,
      "8"},
+    // Network: retries of a failed read, and the run of failures that stops a job (0 never).
+    {"RetryCount", &SysConfig::RetryCount, &SysConfig::SetRetryCount, false, 0, 10, "3", true},
+    {"SiteDownFailures", &SysConfig::SiteDownFailures, &SysConfig::SetSiteDownFailures, false, 0,
+     10000, "8", true},
 };
 
 // Digits with at most one decimal point (where allowed) and nothing else but blanks
@@ -66,6 +73,10 @@ std::vector<SettingProblem> CheckNumericSettings(SysConfig& config) {
         double number = 0;
         if (ReadPlainNumber(value, k.fraction, number) && number >= k.min && number <= k.max)
             continue;
+        if (k.addedLater && value == kMissingSetting) {
+            (config.*k.set)(k.fallback);
+            continue;
+        }
         problems.push_back({k.key, value, k.fallback});
         (config.*k.set)(k.fallback);
     }

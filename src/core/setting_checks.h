@@ -11,6 +11,9 @@
 
 namespace vt {
 
+// What the settings file reader gives for a key the file does not hold.
+inline constexpr const char* kMissingSetting = "d";
+
 struct SettingProblem {
     std::string key;
     std::string value;     // as loaded ("d" for a missing key)

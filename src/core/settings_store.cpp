@@ -179,15 +179,16 @@ void LoadSettingKeys(SysConfig& config, const std::string& path) {
     if (config.JiaJianSign() != kMinus)
         config.SetJiaJianSign(kPlus);
 
-#define VT_LOAD_BOOL(name)                                                     \
-    {                                                                          \
-        std::string v = ReadProfileString(path, kSettingsSection, #name, "d"); \
-        if (v == "false")                                                      \
-            config.Set##name(false);                                           \
-        else if (v == "true")                                                  \
-            config.Set##name(true);                                            \
+#define VT_LOAD_BOOL(name)                                                                 \
+    {                                                                                      \
+        std::string v = ReadProfileString(path, kSettingsSection, #name, kMissingSetting); \
+        if (v == "false")                                                                  \
+            config.Set##name(false);                                                       \
+        else if (v == "true")                                                              \
+            config.Set##name(true);                                                        \
     }
-#define VT_LOAD_TEXT(name) config.Set##name(ReadProfileString(path, kSettingsSection, #name, "d"));
+#define VT_LOAD_TEXT(name) \
+    config.Set##name(ReadProfileString(path, kSettingsSection, #name, kMissingSetting));
     VT_SYSCONFIG_KEYS(VT_LOAD_BOOL, VT_LOAD_TEXT, VT_SKIP)
 #undef VT_LOAD_BOOL
 #undef VT_LOAD_TEXT

@@ -53,7 +53,9 @@
     R(YuanJiaDazheP)               \
     B(SolderBaoyouP)               \
     B(TopAddPicP)                  \
-    B(FootAddPicP)
+    B(FootAddPicP)                 \
+    T(RetryCount)                  \
+    T(SiteDownFailures)
 
 // Settings held only in memory: unchecked, empty or at their first entry at start.
 //   CheckStock        "检查有货没货"

@@ -64,14 +64,15 @@ Pattern SectionPattern(BookSection section) {
 
 }  // namespace
 
-DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id) {
+DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id, const HttpOptions& options) {
     // Ids are digits; an imported code may hold anything, and must stay inside the path.
-    return DetailPage{
-        HttpHelper::GetPage(hosts.Url(HostRole::SourceProduct, "/" + UrlEncodeAnsi(id) + ".html"))};
+    PageResult read = HttpHelper::ReadPage(
+        hosts.Url(HostRole::SourceProduct, "/" + UrlEncodeAnsi(id) + ".html"), options);
+    return DetailPage{std::move(read.text), std::move(read.error)};
 }
 
 DetailPage FetchDetailPage(AppContext& ctx, const std::string& id) {
-    return FetchDetailPage(ctx.hosts(), id);
+    return FetchDetailPage(ctx.hosts(), id, ctx.ReadOptions(Site::Store));
 }
 
 std::string ExtractProductName(const DetailPage& page) {
@@ -216,11 +217,13 @@ bool CheckStock(AppContext& ctx, const std::string& id, RowRef row) {
     if (provinces.empty())
         return true;
     for (const std::string& province : provinces) {
-        const std::string answer = HttpHelper::GetPage(ctx.hosts().Url(
-            HostRole::SourceProduct,
-            "/pricestock/callback.php?type=stockv3&product_id=" + UrlEncodeAnsi(id) +
-                "&gift_ids=&gift_counts=&fourarea=true&shop_id=0&province_id=" +
-                UrlEncodeAnsi(province) + "&page_type=book"));
+        const std::string answer = HttpHelper::GetPage(
+            ctx.hosts().Url(
+                HostRole::SourceProduct,
+                "/pricestock/callback.php?type=stockv3&product_id=" + UrlEncodeAnsi(id) +
+                    "&gift_ids=&gift_counts=&fourarea=true&shop_id=0&province_id=" +
+                    UrlEncodeAnsi(province) + "&page_type=book"),
+            ctx.ReadOptions(Site::Store));
         // A failed query reads as an answer without "nostock": in stock.
         const bool outOfStock = GbkContains(answer, "nostock");
         if (outOfStock && anyOutMeansOut) {

@@ -11,11 +11,18 @@ namespace vt {
 
 class AppContext;
 class Hosts;
+struct HttpOptions;
 
 // The whole text of one product page (GBK), as the fetch returned it.
 struct DetailPage {
     std::string text;
+    // Why the page could not be read (the network or the server, after the retries);
+    // empty when it was. A page that came but lacks a field is not a read failure.
+    std::string readError = {};
 };
+
+// The status of a book whose product page could not be read, before the cause.
+inline constexpr char kPageReadFailed[] = "页面读取失败";
 
 // The book's print details (word count, page count, edition, binding, format): they
 // only fill description placeholders.
@@ -42,8 +49,9 @@ const char* SectionHeading(BookSection section);
 // The five print details.
 enum class BookParam { WordCount, PageCount, Edition, Binding, BookFormat };
 
-// "/" + id + ".html" on the product host; empty text when the fetch fails.
-DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id);
+// "/" + id + ".html" on the product host, read with the store's options (retries);
+// readError says when it could not be read.
+DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id, const HttpOptions& options);
 DetailPage FetchDetailPage(AppContext& ctx, const std::string& id);
 
 std::string ExtractProductName(const DetailPage& page);

@@ -120,7 +120,7 @@ ImageTarget ImageFilePath(AppContext& ctx, const O_BookInfo& book) {
     return target;
 }
 
-int DownloadImage(const std::string& url, const std::string& path) {
+int DownloadImage(const std::string& url, const std::string& path, const HttpOptions& options) {
     if (url.empty())
         return kImageNoUrl;
     if (path.empty())
@@ -129,37 +129,43 @@ int DownloadImage(const std::string& url, const std::string& path) {
     if (!IsHttpUrl(url))
         return kImageBadUrl;
 
-    CURL* curl = curl_easy_init();
-    if (!curl)
+    bool noHandle = false;
+    const PageResult read = ReadWithRetries(options, [&](PageResult& result) {
+        CURL* curl = curl_easy_init();
+        if (!curl) {
+            noHandle = true;
+            return;
+        }
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_USERAGENT, kAppAgent);
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
+        // A picture address comes from a web page: never let it reach a local file or
+        // another protocol, not even through a redirect.
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.text);
+
+        const CURLcode rc = curl_easy_perform(curl);
+        long status = 0;
+        if (rc == CURLE_OK)
+            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_cleanup(curl);
+        NoteExchangeOutcome(static_cast<int>(rc), status, result);
+    });
+    if (noHandle)
         return kImageNoConnection;
-    std::string body;
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, kAppAgent);
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-    // A picture address comes from a web page: never let it reach a local file or
-    // another protocol, not even through a redirect.
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-
-    CURLcode rc = curl_easy_perform(curl);
-    long status = 0;
-    if (rc == CURLE_OK)
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(curl);
-
-    if (rc != CURLE_OK)
-        return CodeForTransportError(rc);
-    if (status != 200)
+    if (read.transportError != CURLE_OK)
+        return CodeForTransportError(static_cast<CURLcode>(read.transportError));
+    if (read.status != 200)
         return kImageRefused;
-    return WriteBytesFile(path, body) ? kImageSaved : kImageFileError;
+    return WriteBytesFile(path, read.text) ? kImageSaved : kImageFileError;
 }
 
 std::string DownloadMessage(int code) {
@@ -191,8 +197,9 @@ int DownloadBookImage(AppContext& ctx, O_BookInfo& book, const ImageTarget& targ
     while (!LockWithin(lock, kImageLockWaitMs)) {
     }
     std::lock_guard<std::timed_mutex> held(lock, std::adopt_lock);
-    int code =
-        target.nameUsable ? DownloadImage(Trim(book.RemoteImageUrl), target.path) : kImageFileError;
+    int code = target.nameUsable ? DownloadImage(Trim(book.RemoteImageUrl), target.path,
+                                                 ctx.ReadOptions(Site::Store))
+                                 : kImageFileError;
     book.LocalImageFileName = target.path;
     return code;
 }

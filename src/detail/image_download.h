@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/http_client.h"
+
 namespace vt {
 
 class AppContext;
@@ -42,8 +44,9 @@ ImageTarget ImageFilePath(AppContext& ctx, const O_BookInfo& book);
 
 // Downloads one picture (plain GET, no cookie, no referrer, redirects followed) and saves
 // it whole: the file is written only after the whole body came with status 200, so a
-// refused or broken download leaves no file behind.
-int DownloadImage(const std::string& url, const std::string& path);
+// refused or broken download leaves no file behind. A broken transfer or a 5xx is tried
+// again as the options allow.
+int DownloadImage(const std::string& url, const std::string& path, const HttpOptions& options = {});
 
 // The message of a code for the "图片下载状况" column; empty for an unknown code.
 std::string DownloadMessage(int code);

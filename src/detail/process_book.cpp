@@ -25,6 +25,17 @@ bool Drop(AppContext& ctx, RowRef row, const char* status, CounterBox box) {
     return false;
 }
 
+// A page the network lost says so: no filter counts it, and the book stays to be
+// collected by a later job (it is neither published nor dropped for its content).
+bool PageNotRead(AppContext& ctx, RowRef row, const DetailPage& page) {
+    if (page.readError.empty())
+        return false;
+    ctx.toCollect().SetCell(row, kStatusCol, std::string(kPageReadFailed) + "：" + page.readError);
+    ctx.log().WriteLog(std::string(kPageReadFailed) + "：" + ctx.toCollect().Cell(row, kMarkCol) +
+                       "，" + page.readError);
+    return true;
+}
+
 // The fields both variants read from the page once the checks on the book's identity
 // have passed.
 void ReadPageTexts(const DetailPage& page, O_BookInfo& book, BookParams& params) {
@@ -58,6 +69,8 @@ bool ProcessBookFromRow(AppContext& ctx, RowRef row) {
         CountFiltered(ctx, CounterBox::PendingFiltered);
         return false;
     }
+    if (PageNotRead(ctx, row, page))
+        return false;
     // The stock query writes its own status, if any.
     if (ctx.config().CheckStock() && !CheckStock(ctx, trimmedId, row)) {
         CountFiltered(ctx, CounterBox::CollectedFiltered);
@@ -114,7 +127,7 @@ bool ProcessBookFromPage(AppContext& ctx, RowRef row) {
         return false;
     }
     const DetailPage page = FetchDetailPage(ctx, id);
-    if (page.text.empty())
+    if (PageNotRead(ctx, row, page) || page.text.empty())
         return false;
     const std::string title = ExtractProductName(page);
     const std::string listPrice = ExtractMarketPrice(page);

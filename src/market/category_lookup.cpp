@@ -55,14 +55,14 @@ std::string QueryCategory(AppContext& ctx, const std::string& isbn, const std::s
                           const std::string& cookie) {
     std::string answer;
     MarketPostKeyword(ctx.hosts().Url(HostRole::MarketUpload, kCategoryQueryPath), isbn, answer,
-                      token, cookie, ctx.hosts());
+                      token, cookie, ctx.hosts(), ctx.ReadOptions(Site::Market));
     return ChooseCategory(answer);
 }
 
 int LoadShopCategories(AppContext& ctx) {
     const std::string answer = MarketGet(
         ctx.hosts().Url(HostRole::MarketSell, "/auction/goods/get_shop_category.htm", "http"),
-        ctx.session().SellerCookie());
+        ctx.session().SellerCookie(), ctx.ReadOptions(Site::Market));
     std::vector<std::string> names;
     int read = 0;
     if (auto re = CompileRegex("{\"text\":\"(.*?)\",\"value\":\"(.*?)\"}")) {

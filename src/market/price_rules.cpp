@@ -116,7 +116,7 @@ FreightLoad LoadFreightTemplates(AppContext& ctx) {
     }
     std::vector<FreightTemplate> found = ParseFreightTemplates(
         MarketGet(ctx.hosts().Url(HostRole::MarketUpload, kTemplatePath, "http"),
-                  ctx.session().SellerCookie()));
+                  ctx.session().SellerCookie(), ctx.ReadOptions(Site::Market)));
     if (found.empty())
         return FreightLoad::NoTemplates;
     MergeFreightTemplates(ctx.config(), found);

@@ -326,8 +326,17 @@ FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item) {
 }
 
 bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::string& cookie) {
-    const std::string sellPage = MarketGetWithCookie(
-        ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie);
+    const PageResult sellRead =
+        MarketRead(ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie,
+                   ctx.ReadOptions(Site::Market));
+    const std::string& sellPage = sellRead.text;
+    if (sellRead.Failed()) {
+        // A server error or a lost connection says nothing about the login: the book fails
+        // with the cause and the login stays as it is.
+        SetStatus(ctx, row, "失败：卖家页面读取失败（" + sellRead.error + "）");
+        RaiseFailures(ctx);
+        return false;
+    }
     if (sellPage.find("卖家中心") == std::string::npos) {
         ctx.session().MarkLoginLapsed();
         ShowFailures(ctx);
@@ -352,7 +361,14 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
         item.CategoryId = ctx.publishing().LastCategoryId();
 
     std::string uploadAnswer;
-    MarketUploadImage(uploadAnswer, item, cookie, ctx.hosts());
+    const int uploaded = MarketUploadImage(uploadAnswer, item, cookie, ctx.hosts());
+    if (uploaded != kPostDone) {
+        // The transport's "dwError = N" is no picture address: an item sent on with it would
+        // have no cover. The upload is not sent again (a lost answer may hide a stored picture).
+        SetStatus(ctx, row, "失败：图片上传失败（" + uploadAnswer + "）");
+        RaiseFailures(ctx);
+        return false;
+    }
     if (uploadAnswer.empty()) {
         SetStatus(ctx, row, "图片地址为空上传失败");
         RaiseFailures(ctx);
@@ -362,7 +378,7 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
 
     std::string answer;
     const int posted = MarketPostPublish(BuildMultipartBody(BuildPublishFields(ctx, item)), answer,
-                                         cookie, ctx.hosts());
+                                         cookie, ctx.hosts(), ctx.ReadOptions(Site::Market).Once());
     if (answer.find("publishItemSuccess") != std::string::npos) {
         ctx.publishing().RecordSuccess(item.CategoryId, item.ISBN);
         ctx.counters().Increment(CounterBox::Published);

@@ -57,6 +57,8 @@ const std::vector<SettingControl> kControls = {
     VT_TWO(Radio, Basic, PriceRangeBasis, "图书定价", "售价"),
     VT_EDIT(Basic, PriceRangeFrom, false),
     VT_EDIT(Basic, PriceRangeTo, false),
+    VT_EDIT(Basic, RetryCount, true),
+    VT_EDIT(Basic, SiteDownFailures, true),
 
     VT_CHECK(DataFiles, CHKTaobao, "生成淘宝助理文件"),
     VT_CHECK(DataFiles, CHKTaobao5, "生成淘宝助理5格式"),

@@ -58,6 +58,13 @@ QWidget* MakeBasicPage(SettingsBinding& b, QWidget* parent) {
                        b.edit("PriceRangeFrom"), "到", b.edit("PriceRangeTo"), "元"},
                       kNumberWidth));
     layout->addWidget(range);
+
+    QGroupBox* network = Group("网络", page);
+    AddRow(network, Row(page,
+                        {"页面读取失败时重试", b.edit("RetryCount"), "次；连续",
+                         b.edit("SiteDownFailures"), "次无法访问网站时停止采集（0为不停止）"},
+                        kNumberWidth));
+    layout->addWidget(network);
     layout->addStretch(1);
     return page;
 }
