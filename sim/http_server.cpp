@@ -230,6 +230,29 @@ HttpServer::Fault HttpServer::NextFault() {
     return Fault::None;
 }
 
+const char* HttpServer::FaultName(Fault fault) {
+    switch (fault) {
+        case Fault::Error:
+            return "error";
+        case Fault::Drop:
+            return "drop";
+        case Fault::Truncate:
+            return "truncate";
+        case Fault::Slow:
+            return "slow";
+        case Fault::None:
+            break;
+    }
+    return "";
+}
+
+void HttpServer::NoteFault(std::size_t index, const char* fault) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // A clear of the record may have come in between.
+    if (index < requests_.size() && *fault)
+        requests_[index].fault = fault;
+}
+
 HttpServer::Fault HttpServer::NextAnswerLost(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (faults_.lostAnswerRate <= 0)
@@ -369,8 +392,10 @@ void HttpServer::Serve(int fd) {
         HttpRequest req;
         if (!ReadRequest(fd, buffer, req))
             return;
+        std::size_t index = 0;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            index = requests_.size();
             requests_.push_back(req);
         }
         FaultSettings faults;
@@ -381,6 +406,7 @@ void HttpServer::Serve(int fd) {
         if (faults.latencyMs > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(faults.latencyMs));
         Fault fault = NextFault();
+        NoteFault(index, FaultName(fault));
         if (fault == Fault::Drop)
             return;
 
@@ -402,6 +428,8 @@ void HttpServer::Serve(int fd) {
         if (fault == Fault::None) {
             // Carried out, and then the answer goes missing.
             fault = NextAnswerLost(req.path);
+            if (fault != Fault::None)
+                NoteFault(index, "lost");
             if (fault == Fault::Drop)
                 return;
         }

@@ -28,6 +28,9 @@ struct HttpRequest {
     HeaderList headers;                        // in the order received, names as sent
     std::vector<std::string> headerLines;      // the same lines untouched (blanks and tabs kept)
     std::string body;
+    // The fault this server put on its answer: "", "error", "drop", "truncate", "slow",
+    // or "lost" (carried out, then the answer dropped or cut).
+    std::string fault;
 
     // First header of that name (ASCII case-insensitive), or empty.
     std::string Header(const std::string& name) const;
@@ -91,6 +94,8 @@ private:
     enum class Fault { None, Error, Drop, Truncate, Slow };
     Fault NextFault();
     Fault NextAnswerLost(const std::string& path);
+    void NoteFault(std::size_t index, const char* fault);
+    static const char* FaultName(Fault fault);
     void AcceptLoop();
     void Serve(int fd);
     bool ReadRequest(int fd, std::string& buffer, HttpRequest& req);

@@ -70,7 +70,7 @@ std::string FirstOfferedCategory(const std::string& isbn) {
     return answer.substr(from, answer.find('"', from) - from);
 }
 
-E2eJob::E2eJob(E2eOptions options) : sites_(CatalogOf(options)) {
+E2eJob::E2eJob(E2eOptions options) : sites_(CatalogOf(options), options.storeOverride) {
     if (options.latencyMs > 0) {
         sim::FaultSettings slow;
         slow.latencyMs = options.latencyMs;

@@ -23,8 +23,9 @@ std::string FirstOfferedCategory(const std::string& isbn);
 
 struct E2eOptions {
     int books = 400;
-    int latencyMs = 0;  // added to every answer of both stand-ins
-    int pacingMs = 10;  // publishing pacing per upload and thread
+    int latencyMs = 0;                      // added to every answer of both stand-ins
+    int pacingMs = 10;                      // publishing pacing per upload and thread
+    StoreOverride storeOverride = nullptr;  // answers some bookstore requests instead
 };
 
 class E2eJob {

@@ -1,0 +1,209 @@
+// Whole jobs against stand-ins that misbehave on purpose: each fault at a share of one
+// site's requests. Whatever the network does, nothing is published twice, every book
+// found ends published or with its reason, lost list pages are reported, and no read is
+// repeated beyond the bound.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/panel_actions.h"
+#include "base/text.h"
+#include "core/context.h"
+#include "support/e2e_job.h"
+#include "support/temp_app_dir.h"
+
+using namespace vt;
+using vt::testing::E2eJob;
+using vt::testing::E2eOptions;
+
+namespace {
+
+constexpr int kRetries = 3;
+constexpr int kBooks = 120;
+
+struct Cell {
+    const char* name;
+    Site site;
+    sim::FaultSettings faults;
+};
+
+sim::FaultSettings Lost(double share) {
+    sim::FaultSettings f;
+    f.lostAnswerRate = share;
+    f.lostAnswerPaths = sim::MarketSim::AcceptingPaths();
+    return f;
+}
+
+const Cell kCells[] = {
+    {"store_500", Site::Store, {.errorRate = 0.2}},
+    {"store_drop", Site::Store, {.dropRate = 0.2}},
+    {"store_truncate", Site::Store, {.truncateRate = 0.2}},
+    {"store_slow", Site::Store, {.slowRate = 0.2, .slowPauseMs = 2}},
+    {"market_500", Site::Market, {.errorRate = 0.15}},
+    {"market_drop", Site::Market, {.dropRate = 0.15}},
+    {"market_truncate", Site::Market, {.truncateRate = 0.15}},
+    {"market_lost_answer", Site::Market, Lost(0.4)},
+};
+
+bool HasDuplicates(std::vector<std::string> codes) {
+    std::sort(codes.begin(), codes.end());
+    return std::adjacent_find(codes.begin(), codes.end()) != codes.end();
+}
+
+bool IsFailedAnswer(const sim::HttpRequest& r) {
+    return r.fault == "error" || r.fault == "drop" || r.fault == "truncate";
+}
+
+// The longest run of failed answers in a row to one GET target: a read gives up after
+// 1 + retries attempts, so a longer run means a read repeated beyond its bound.
+std::size_t LongestFailedRun(const std::vector<sim::HttpRequest>& requests) {
+    std::map<std::string, std::size_t> run;
+    std::size_t longest = 0;
+    for (const sim::HttpRequest& r : requests) {
+        if (r.method != "GET")
+            continue;
+        std::size_t& n = run[r.target];
+        n = IsFailedAnswer(r) ? n + 1 : 0;
+        longest = std::max(longest, n);
+    }
+    return longest;
+}
+
+// List pages whose every attempt failed: the pages the job could not read.
+int ListPagesLost(const std::vector<sim::HttpRequest>& requests) {
+    std::map<std::string, std::size_t> failedRun;
+    for (const sim::HttpRequest& r : requests)
+        if (r.method == "GET" && r.path == "/" && r.target.find("page_index=") != std::string::npos)
+            failedRun[r.target] = IsFailedAnswer(r) ? failedRun[r.target] + 1 : 0;
+    int lost = 0;
+    for (const auto& [target, n] : failedRun) lost += n == 1 + kRetries ? 1 : 0;
+    return lost;
+}
+
+// Every book found is published or says why not: a status on its to-collect row, or a
+// picture or market state on its collected row.
+std::vector<std::string> BooksWithoutAnOutcome(AppContext& ctx) {
+    std::set<std::string> settled;
+    for (int i = 0, n = ctx.collected().Count(); i < n; ++i) {
+        const CollectedRow row = ctx.collected().RowAt(i);
+        if (!row[kMarketStateCol].empty() || !row[kImageStateCol].empty())
+            settled.insert(Trim(row[kOuterCodeCol]));
+    }
+    std::vector<std::string> missing;
+    for (int i = 0, n = ctx.toCollect().Count(); i < n; ++i) {
+        const ToCollectRow row = ctx.toCollect().RowAt(i);
+        const std::string& code = row[kMarkCol];
+        if (row[kStatusCol].empty() && !settled.count(Trim(code)) &&
+            !ctx.db().IsPublished(Trim(code)))
+            missing.push_back(code);
+    }
+    return missing;
+}
+
+bool StartTitleJob(E2eJob& job) {
+    ChooseMode(job.ctx(), CollectMode::Title);
+    job.ctx().panel().SetInput(CollectInput::Title, job.CommonTitleCharacter());
+    return PressStart(job.ctx());
+}
+
+sim::HttpServer& Server(E2eJob& job, Site site) {
+    return site == Site::Store ? job.sites().store().server() : job.market().server();
+}
+
+class FaultMatrix : public ::testing::TestWithParam<Cell> {};
+
+TEST_P(FaultMatrix, NothingTwiceEveryBookAccountedForLostPagesReportedRetriesBounded) {
+    const Cell& cell = GetParam();
+    E2eOptions options;
+    options.books = kBooks;
+    options.pacingMs = 0;
+    E2eJob job(options);
+    AppContext& ctx = job.ctx();
+    ctx.config().SetRetryCount(std::to_string(kRetries));
+    ctx.config().SetSiteDownFailures("0");  // the matrix wants every job to run to its end
+    ctx.SetRetryDelayMs(2);
+    ASSERT_TRUE(job.LogIn());
+    // The login is made before the faults: this is about the job.
+    sim::FaultSettings faults = cell.faults;
+    faults.seed = 7;
+    Server(job, cell.site).SetFaults(faults);
+    Server(job, cell.site).ClearRequests();
+
+    ASSERT_TRUE(StartTitleJob(job));
+    ASSERT_TRUE(job.RunToEnd(false, 120000)) << job.Describe();
+
+    const std::vector<sim::HttpRequest> requests = Server(job, cell.site).Requests();
+    const std::vector<std::string> shop = job.ShopCodes();
+    const std::vector<std::string> recorded = job.RecordedCodes();
+    const int lostPages = ctx.network().LostListPages();
+    std::size_t faulted = 0;
+    for (const sim::HttpRequest& r : requests) faulted += r.fault.empty() ? 0 : 1;
+    std::printf(
+        "[ figures  ] %-20s found %d, shop %zu, recorded %zu, duplicates %d, lost pages %d, "
+        "retries %d, faulted answers %zu of %zu\n",
+        cell.name, ctx.toCollect().Count(), shop.size(), recorded.size(),
+        HasDuplicates(shop) ? 1 : 0, lostPages, ctx.health(cell.site).Retries(), faulted,
+        requests.size());
+
+    EXPECT_GT(faulted, 0u) << "the knob put no fault on the job";
+    EXPECT_FALSE(HasDuplicates(shop));
+    EXPECT_EQ(BooksWithoutAnOutcome(ctx), std::vector<std::string>{});
+    EXPECT_LE(LongestFailedRun(requests), static_cast<std::size_t>(1 + kRetries));
+    if (cell.site == Site::Store) {
+        EXPECT_EQ(lostPages, ListPagesLost(requests));
+    }
+    // What the shop holds and what the account recorded agree, except for books whose
+    // publish answer was lost: those are settled by the next run.
+    for (const std::string& code : recorded)
+        EXPECT_TRUE(std::count(shop.begin(), shop.end(), code) == 1) << code;
+
+    // The same job again, on a quiet network: every book in the shop is recorded, and
+    // none is published a second time.
+    Server(job, cell.site).SetFaults({});
+    ASSERT_TRUE(PressStart(ctx));
+    ASSERT_TRUE(job.RunToEnd(false, 120000)) << job.Describe();
+    EXPECT_FALSE(HasDuplicates(job.ShopCodes()));
+    EXPECT_EQ(job.ShopCodes(), job.RecordedCodes());
+}
+
+TEST(LostListPage, IsReportedAndTheJobGoesOnWithTheOtherPages) {
+    E2eOptions options;
+    options.books = 400;  // two list pages of results
+    options.pacingMs = 0;
+    // The first list page fails however often it is asked for.
+    options.storeOverride = [](const sim::HttpRequest& r) -> std::optional<sim::HttpResponse> {
+        if (r.path == "/" && r.target.find("page_index=1") != std::string::npos) {
+            sim::HttpResponse failed;
+            failed.status = 503;
+            return failed;
+        }
+        return std::nullopt;
+    };
+    E2eJob job(options);
+    AppContext& ctx = job.ctx();
+    ctx.config().SetRetryCount("2");
+    ctx.SetRetryDelayMs(2);
+    ASSERT_TRUE(job.LogIn());
+    ASSERT_TRUE(StartTitleJob(job));
+    ASSERT_TRUE(job.RunToEnd(false, 120000)) << job.Describe();
+
+    EXPECT_EQ(ctx.network().LostListPages(), 1);
+    ASSERT_EQ(ctx.network().LostPageAddresses().size(), 1u);
+    EXPECT_NE(ctx.network().LostPageAddresses()[0].find("page_index=1"), std::string::npos);
+    EXPECT_EQ(job.sites().StoreTargets("page_index=1").size(), 3u);  // the read and two repeats
+    // The second page's books were collected and published all the same.
+    EXPECT_FALSE(job.ShopCodes().empty());
+    EXPECT_TRUE(ctx.network().StopReason().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(kCells),
+                         [](const ::testing::TestParamInfo<Cell>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
