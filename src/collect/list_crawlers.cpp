@@ -42,6 +42,8 @@ bool ReadListPage(AppContext& ctx, const std::string& address, std::string& page
     if (read.Failed()) {
         ctx.network().NoteLostListPage(address);
         ctx.log().WriteLog("列表页读取失败：" + address + "，" + read.error);
+        // The window's collecting box shows it until the next page is read.
+        ctx.counters().SetText(CounterBox::Collecting, "列表页读取失败：" + address);
         return false;
     }
     page = std::move(read.text);
