@@ -7,6 +7,9 @@
 
 #include "core/context.h"
 #include "core/databases.h"
+#include "market/on_sale_check.h"
+#include "sim/market_sim.h"
+#include "support/market_stage.h"
 #include "support/temp_app_dir.h"
 
 using vt::testing::TempAppDir;
@@ -14,6 +17,12 @@ using vt::testing::U8;
 
 namespace vt {
 namespace {
+
+constexpr char kGoodsPath[] = "/auction/merchandise/auction_list.htm";
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 // --- The journal in the product database ---
 
@@ -101,6 +110,77 @@ TEST_F(PublishJournalDbTest, RecordingASuccessClearsTheEntryInTheSameStep) {
         EXPECT_EQ(dbs.IsPublished(code), c.recorded);
         EXPECT_TRUE(dbs.IsPublishUnknown(code));
     }
+}
+
+// --- The goods lookup that tells "not on sale" from "could not ask" ---
+
+TEST(LookUpOnSale, TellsFoundNotFoundAndCouldNotAsk) {
+    testing::MarketStage stage;
+    ASSERT_TRUE(stage.started());
+    AppContext& ctx = stage.ctx();
+    const std::string cookie = stage.DemoCookie();
+    const std::string token = FetchGoodsToken(ctx, cookie);
+    ASSERT_FALSE(token.empty());
+    // The session's own cookie is another account's: the lookup goes with the one given.
+    ctx.session().SetSellerCookie("cookie2=other; tracknick=other");
+
+    sim::HttpServer rows;  // a goods manager listing one item for every code
+    rows.SetHandler([](const sim::HttpRequest&) {
+        sim::HttpResponse res;
+        res.body =
+            "<tr class=\"goods-sid \"><td><input id = \"selectedIds:521001\" "
+            "type=\"checkbox\"></td><td><a href=\"#\">复制链接</a></td></tr>";
+        return res;
+    });
+    sim::HttpServer failing;  // answers 500
+    failing.SetHandler([](const sim::HttpRequest&) {
+        sim::HttpResponse res;
+        res.status = 500;
+        res.body = "<html>500</html>";
+        return res;
+    });
+    ASSERT_TRUE(rows.Start("127.0.0.1", 0));
+    ASSERT_TRUE(failing.Start("127.0.0.1", 0));
+
+    const struct {
+        const char* what;
+        std::string goodsOrigin;
+        std::string token;
+        OnSaleLookup::Outcome outcome;
+        std::vector<std::string> ids;
+        std::string why;
+    } cases[] = {
+        {"listed", rows.origin(), token, OnSaleLookup::Found, {"521001"}, ""},
+        {"the shop holds nothing", stage.market().origin(), token, OnSaleLookup::NotFound, {}, ""},
+        {"no token",
+         stage.market().origin(),
+         "",
+         OnSaleLookup::CouldNotAsk,
+         {},
+         "未取得商品列表令牌"},
+        {"answering 500", failing.origin(), token, OnSaleLookup::CouldNotAsk, {}, "淘宝无应答"},
+        {"down",
+         testing::kClosedLoopbackOrigin,
+         token,
+         OnSaleLookup::CouldNotAsk,
+         {},
+         "dwError = "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(ctx.hosts().Set(HostRole::MarketSell, c.goodsOrigin));
+        const std::size_t queriesBefore = stage.RequestsTo(kGoodsPath).size();
+        const OnSaleLookup lookup = LookUpOnSale(ctx, "12345", c.token, cookie);
+        EXPECT_EQ(lookup.outcome, c.outcome);
+        EXPECT_EQ(lookup.ids, c.ids);
+        EXPECT_TRUE(StartsWith(lookup.why, c.why)) << U8(lookup.why);
+        if (c.token.empty()) {  // nothing is asked without a token
+            EXPECT_EQ(stage.RequestsTo(kGoodsPath).size(), queriesBefore);
+        }
+    }
+    ASSERT_EQ(rows.Requests().size(), 1u);
+    EXPECT_EQ(rows.Requests()[0].Header("Cookie"), cookie);
+    EXPECT_EQ(rows.Requests()[0].body, GoodsQueryBody("12345", token));
 }
 
 }  // namespace
