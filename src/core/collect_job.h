@@ -4,7 +4,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,51 @@ private:
     std::atomic<int>& count_;
 };
 
+// Outer codes a publishing thread is handling now, from the checks before its post to
+// the recorded outcome. A second copy of a book (another thread's row) waits for the first
+// to finish, so it sees that outcome instead of racing it to the shop.
+class PublishClaims {
+public:
+    void Claim(const std::string& code) {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return held_.count(code) == 0; });
+        held_.insert(code);
+    }
+    void Release(const std::string& code) {
+        {
+            std::lock_guard lock(mutex_);
+            held_.erase(code);
+        }
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::set<std::string> held_;
+};
+
+// Holds a claim for one scope. A book without an outer code claims nothing: it cannot be
+// told from another one.
+class PublishClaim {
+public:
+    PublishClaim(PublishClaims& claims, std::string code)
+        : claims_(claims), code_(std::move(code)) {
+        if (!code_.empty())
+            claims_.Claim(code_);
+    }
+    ~PublishClaim() {
+        if (!code_.empty())
+            claims_.Release(code_);
+    }
+    PublishClaim(const PublishClaim&) = delete;
+    PublishClaim& operator=(const PublishClaim&) = delete;
+
+private:
+    PublishClaims& claims_;
+    std::string code_;
+};
+
 struct CollectJob {
     // Held by a job start and by a codes import from the check that no job runs until
     // their workers are started: two starts never run at once.
@@ -44,6 +91,8 @@ struct CollectJob {
     // Wakes the idle detail and publishing threads: new rows, a stop, a new login, a
     // crawler or a row that finished.
     WorkSignal Wake;
+    // The books being published now, by trimmed outer code.
+    PublishClaims Publishing;
 
     // Set by the job start before any worker runs, read-only afterwards.
     std::string UrlTemplate;            // "{0}" (keyword) or "[pages]" (promotion) marks the page

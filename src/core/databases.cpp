@@ -24,9 +24,17 @@ const std::vector<const char*> kFilterTables = {
     "CREATE TABLE FilterBooks(ID INTEGER PRIMARY KEY,BookName VARCHAR(50));",
 };
 
+// PublishJournal is created in files made before it existed too: the CREATE runs on
+// every open and fails harmlessly once the table is there.
 const std::vector<const char*> kProductTables = {
     "CREATE TABLE ProductData(ID INTEGER PRIMARY KEY,VT VARCHAR(50),TB VARCHAR(30));",
+    "CREATE TABLE PublishJournal(VT VARCHAR(50) PRIMARY KEY,Since VARCHAR(20),"
+    "Nick VARCHAR(50),ForSale INTEGER);",
 };
+
+constexpr const char* kInsertPublished = "INSERT INTO ProductData (VT, TB) VALUES (?, ?)";
+constexpr const char* kDeleteJournalEntry = "DELETE FROM PublishJournal WHERE VT=?";
+constexpr const char* kJournalColumns = "select VT, Since, Nick, ForSale from PublishJournal";
 
 // The looked-up columns get an index, also in databases made before it existed: the
 // published check runs several times per book and the table grows with every job, so a
@@ -134,6 +142,16 @@ public:
     Bound& operator=(const Bound&) = delete;
     // SQLITE_ROW, SQLITE_DONE or an error code.
     int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    // The current row's columns as text, NULL as empty.
+    std::vector<std::string> Row() const {
+        std::vector<std::string> cells;
+        const int count = sqlite3_column_count(stmt_);
+        for (int i = 0; i < count; ++i) {
+            const unsigned char* text = sqlite3_column_text(stmt_, i);
+            cells.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+        }
+        return cells;
+    }
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
@@ -149,6 +167,17 @@ bool Database::HasRow(const char* select, const std::string& value) {
 bool Database::ExecBound(const char* sql, const std::vector<std::string>& values) {
     Bound stmt(db_, sql, values);
     return stmt.Step() == SQLITE_DONE;
+}
+
+std::vector<std::vector<std::string>> Database::QueryBound(const char* select,
+                                                           const std::vector<std::string>& values) {
+    std::vector<std::vector<std::string>> rows;
+    Bound stmt(db_, select, values);
+    int rc = SQLITE_ERROR;
+    while ((rc = stmt.Step()) == SQLITE_ROW) rows.push_back(stmt.Row());
+    if (rc != SQLITE_DONE)
+        rows.clear();
+    return rows;
 }
 
 int Database::CountRows(const std::string& select) {
@@ -191,6 +220,22 @@ bool Database::ExecAtomically(const std::vector<std::string>& statements) {
     sqlite3_mutex_enter(mutex);
     bool ok = Exec("BEGIN IMMEDIATE;");
     for (std::size_t i = 0; ok && i < statements.size(); ++i) ok = Exec(statements[i]);
+    if (ok)
+        ok = Exec("COMMIT;");
+    if (!ok)
+        Exec("ROLLBACK;");
+    sqlite3_mutex_leave(mutex);
+    return ok;
+}
+
+bool Database::ExecBoundAtomically(const std::vector<BoundStatement>& statements) {
+    if (!db_)
+        return false;
+    sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
+    sqlite3_mutex_enter(mutex);
+    bool ok = Exec("BEGIN IMMEDIATE;");
+    for (std::size_t i = 0; ok && i < statements.size(); ++i)
+        ok = ExecBound(statements[i].sql, statements[i].values);
     if (ok)
         ok = Exec("COMMIT;");
     if (!ok)
@@ -297,8 +342,69 @@ void Databases::RecordPublished(std::string_view outerCode, std::string_view tb)
     auto db = ProductDb();
     if (!db)
         return;
-    db->ExecBound("INSERT INTO ProductData (VT, TB) VALUES (?, ?)",
-                  {GbkToUtf8(Trim(outerCode)), GbkToUtf8(tb)});
+    const std::string code = GbkToUtf8(Trim(outerCode));
+    // One step: a process killed in between leaves either the entry (asked again later)
+    // or the record, never neither.
+    if (db->ExecBoundAtomically(
+            {{kInsertPublished, {code, GbkToUtf8(tb)}}, {kDeleteJournalEntry, {code}}}))
+        return;
+    // A journal that cannot be written never costs the record itself; the entry left
+    // behind is dropped when the book is met again, as the record is found first.
+    db->ExecBound(kInsertPublished, {code, GbkToUtf8(tb)});
+}
+
+bool Databases::MarkPublishInFlight(const UnknownPublish& entry) {
+    auto db = ProductDb();
+    return db && db->ExecBound(
+                     "INSERT OR REPLACE INTO PublishJournal (VT, Since, Nick, ForSale) "
+                     "VALUES (?, datetime('now','localtime'), ?, ?)",
+                     {GbkToUtf8(Trim(entry.outerCode)), GbkToUtf8(entry.nick),
+                      entry.forSale ? "1" : "0"});
+}
+
+void Databases::ClearPublishEntry(std::string_view outerCode) {
+    auto db = ProductDb();
+    if (db)
+        db->ExecBound(kDeleteJournalEntry, {GbkToUtf8(Trim(outerCode))});
+}
+
+bool Databases::IsPublishUnknown(std::string_view outerCode) const {
+    auto db = ProductDb();
+    return db && db->HasRow("select 1 from PublishJournal where VT=? limit 1",
+                            GbkToUtf8(Trim(outerCode)));
+}
+
+namespace {
+
+std::vector<UnknownPublish> JournalEntries(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<UnknownPublish> entries;
+    for (const auto& row : rows) {
+        if (row.size() < 4)
+            continue;
+        entries.push_back({Utf8ToGbk(row[0]), row[1], Utf8ToGbk(row[2]), row[3] != "0"});
+    }
+    return entries;
+}
+
+}  // namespace
+
+std::optional<UnknownPublish> Databases::FindUnknownPublish(std::string_view outerCode) const {
+    auto db = ProductDb();
+    if (!db)
+        return std::nullopt;
+    const std::string select = std::string(kJournalColumns) + " where VT=? limit 1";
+    auto entries = JournalEntries(db->QueryBound(select.c_str(), {GbkToUtf8(Trim(outerCode))}));
+    if (entries.empty())
+        return std::nullopt;
+    return entries.front();
+}
+
+std::vector<UnknownPublish> Databases::UnknownPublishes() const {
+    auto db = ProductDb();
+    if (!db)
+        return {};
+    const std::string select = std::string(kJournalColumns) + " order by rowid";
+    return JournalEntries(db->QueryBound(select.c_str(), {}));
 }
 
 bool Databases::ReplaceList(ListTable table, std::string_view text) {

@@ -1,11 +1,13 @@
 // The seller's persistent lists: Filter.db (forbidden marks and publishers, the two word
 // lists of the settings pages) and one product database per marketplace account (what was
-// published, so later jobs skip it). Text is stored as UTF-8; callers speak GBK.
+// published, so later jobs skip it, and which publishes have an unknown outcome). Text is
+// stored as UTF-8; callers speak GBK.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,16 @@ public:
     bool HasRow(const char* select, const std::string& value);
     // Runs the statement with its "?" bound to the (UTF-8) values in order; false on failure.
     bool ExecBound(const char* sql, const std::vector<std::string>& values);
+    // Every result row of the select with its "?" bound to the values, each row as its
+    // columns' text (UTF-8, NULL as empty); empty on failure.
+    std::vector<std::vector<std::string>> QueryBound(const char* select,
+                                                     const std::vector<std::string>& values);
+    struct BoundStatement {
+        const char* sql;
+        std::vector<std::string> values;
+    };
+    // The bound statements as one step, all or nothing, as ExecAtomically.
+    bool ExecBoundAtomically(const std::vector<BoundStatement>& statements);
     // Runs the statements as one step: no other thread's statement on this connection, and
     // no other connection, sees the state between them. All or nothing: when one fails the
     // step is rolled back and the result is false.
@@ -48,6 +60,15 @@ private:
 
 // Row count through a handle that may be missing (not opened yet): 0 then.
 int CountRows(const std::shared_ptr<Database>& db, const std::string& select);
+
+// A publish whose outcome is not known: the form was (about to be) posted and no clear
+// answer came back. All text GBK.
+struct UnknownPublish {
+    std::string outerCode;  // trimmed
+    std::string since;      // local time of the post, "YYYY-MM-DD HH:MM:SS"
+    std::string nick;       // the account that posted; empty when its cookie named none
+    bool forSale = true;    // false: the item would have gone to the warehouse
+};
 
 // The four lists the list editors rewrite whole.
 enum class ListTable { ForbidBiaoZhi, ForbidCBS, FilterBooks, ForbidBooks };
@@ -83,8 +104,21 @@ public:
     bool IsForbiddenPublisher(std::string_view publisher) const;
     bool IsPublished(std::string_view outerCode) const;
 
-    // Records a published book in ProductDb (outer code trimmed); failures are ignored.
+    // Records a published book in ProductDb (outer code trimmed) and, in the same step,
+    // drops its unknown-outcome entry; failures are ignored.
     void RecordPublished(std::string_view outerCode, std::string_view tb);
+
+    // The publish journal of ProductDb: books whose publish is in flight or whose answer
+    // was lost, so that no later attempt posts them again before the shop is asked.
+    // Marks the book as posted now (replacing an older entry); false when not written.
+    bool MarkPublishInFlight(const UnknownPublish& entry);
+    // Drops the entry: the marketplace's answer settled the outcome.
+    void ClearPublishEntry(std::string_view outerCode);
+    bool IsPublishUnknown(std::string_view outerCode) const;
+    std::optional<UnknownPublish> FindUnknownPublish(std::string_view outerCode) const;
+    // Every entry, oldest first.
+    std::vector<UnknownPublish> UnknownPublishes() const;
+
     // The editors' save: the table is emptied and refilled with the pieces of the comma
     // list, all or nothing. False (the old list kept whole) when the rewrite failed.
     bool ReplaceList(ListTable table, std::string_view text);

@@ -62,9 +62,13 @@ std::vector<std::string> OnSaleItemIds(const std::string& answer) {
 }
 
 std::string FetchGoodsToken(AppContext& ctx) {
+    return FetchGoodsToken(ctx, ctx.session().SellerCookie());
+}
+
+std::string FetchGoodsToken(AppContext& ctx, const std::string& cookie) {
     const std::string page = MarketGetUtf8(
         ctx.hosts().Url(HostRole::MarketSell, "/auction/merchandise/auction_list.htm?type=1"),
-        ctx.session().SellerCookie());
+        cookie, ctx.ReadOptions(Site::Market));
     return RegexFirst(page, "<input name='_tb_token_' type='hidden' value='(.*?)'>");
 }
 
@@ -72,8 +76,35 @@ std::vector<std::string> FindOnSaleByOuterCode(AppContext& ctx, const std::strin
                                                const std::string& token) {
     std::string answer;
     MarketPostGoodsQuery(GoodsQueryBody(outerCode, token), answer, ctx.session().SellerCookie(),
-                         ctx.hosts());
+                         ctx.hosts(), ctx.ReadOptions(Site::Market));
     return OnSaleItemIds(answer);
+}
+
+OnSaleLookup LookUpOnSale(AppContext& ctx, const std::string& outerCode, const std::string& token,
+                          const std::string& cookie) {
+    OnSaleLookup result;
+    // The goods manager answers a missing or foreign token with an empty list, which
+    // would read as "not on sale".
+    if (token.empty()) {
+        result.why = "未取得商品列表令牌";
+        return result;
+    }
+    std::string answer;
+    const int posted =
+        MarketPostGoodsQuery(GoodsQueryBody(outerCode, token), answer, cookie, ctx.hosts(),
+                             ctx.ReadOptions(Site::Market));  // read-only: safe to repeat
+    if (posted != kPostDone) {
+        result.why = answer.empty() ? "code " + std::to_string(posted) : answer;
+        return result;
+    }
+    // A status other than 200 comes back as an empty answer, as does a silent one.
+    if (answer.empty()) {
+        result.why = "淘宝无应答";
+        return result;
+    }
+    result.ids = OnSaleItemIds(answer);
+    result.outcome = result.ids.empty() ? OnSaleLookup::NotFound : OnSaleLookup::Found;
+    return result;
 }
 
 }  // namespace vt

@@ -90,6 +90,32 @@ void SetStatus(AppContext& ctx, RowRef row, const std::string& text) {
     ctx.collected().SetCell(row, kMarketStateCol, text);
 }
 
+std::string FieldValue(const FormFields& fields, const std::string& name) {
+    for (const auto& [n, v] : fields)
+        if (n == name)
+            return v;
+    return {};
+}
+
+// A publish answer that settles the outcome without success: the marketplace gave its
+// reason, or a whole answer saying the item was not taken. A body cut short, an empty
+// one or none at all may have followed an accepted item.
+bool IsRefusal(int posted, const std::string& answer, const std::string& detail) {
+    if (posted != kPostDone || answer.empty())
+        return false;
+    if (!detail.empty())
+        return true;
+    const std::string whole = Trim(answer);
+    return whole.find("\"success\":false") != std::string::npos && whole.back() == '}';
+}
+
+// What the row shows for an answer that settled nothing.
+std::string UnknownReason(int posted, const std::string& answer) {
+    if (posted != kPostDone)
+        return answer.empty() ? "code " + std::to_string(posted) : answer;
+    return answer.empty() ? "淘宝无应答" : "应答无法识别";
+}
+
 }  // namespace
 
 std::string BuildTitle(AppContext& ctx, const O_BookInfo& book) {
@@ -376,25 +402,33 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
     }
     item.ImageUrl = RegexFirst(uploadAnswer, "{\"result\":true,\"url\":\"(.*?)\"}");
 
+    FormFields fields = BuildPublishFields(ctx, item);
+    // Written before the form leaves: an answer lost after the shop took the item, or a
+    // process killed while it waits, must not let a later attempt post the book again
+    // before the shop has been asked.
+    const std::string code = Trim(item.OuterCode);
+    if (!code.empty())
+        ctx.db().MarkPublishInFlight(
+            {code, {}, SellerNickname(cookie), FieldValue(fields, "_fma.pu._0.auct") == "0"});
     std::string answer;
-    const int posted = MarketPostPublish(BuildMultipartBody(BuildPublishFields(ctx, item)), answer,
-                                         cookie, ctx.hosts(), ctx.ReadOptions(Site::Market).Once());
+    const int posted = MarketPostPublish(BuildMultipartBody(fields), answer, cookie, ctx.hosts(),
+                                         ctx.ReadOptions(Site::Market).Once());
     if (answer.find("publishItemSuccess") != std::string::npos) {
         ctx.publishing().RecordSuccess(item.CategoryId, item.ISBN);
         ctx.counters().Increment(CounterBox::Published);
-        ctx.db().RecordPublished(Trim(item.OuterCode), item.ItemNumber);
+        ctx.db().RecordPublished(code, item.ItemNumber);
         SetStatus(ctx, row, "上传成功");
         return true;
     }
 
     std::string detail = RegexFirst(answer, "\"detail\":\"(.*?)\",");
-    // A form lost in transit has no marketplace reason; the transport's is shown instead
-    // of an empty one.
-    if (detail.empty() && posted != kPostDone)
-        detail = "发布请求未送达（" + (answer.empty() ? "code " + std::to_string(posted) : answer) +
-                 "）";
-    else if (detail.empty() && answer.empty())
-        detail = "淘宝无应答";
+    if (IsRefusal(posted, answer, detail)) {
+        ctx.db().ClearPublishEntry(code);
+    } else {
+        // The shop may hold the item: the entry stays until the shop is asked, and the row
+        // says so, with what the transport reported.
+        detail = "发布结果未知（" + UnknownReason(posted, answer) + "）";
+    }
     SetStatus(ctx, row, "失败：" + detail);
     RaiseFailures(ctx);
     ctx.log().WriteLog("上传失败" + detail + ":" + item.OuterCode + ",ISBN" + item.ISBN +

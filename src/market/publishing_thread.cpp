@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <optional>
 #include <thread>
 
 #include "base/bounded_lock.h"
@@ -9,6 +10,7 @@
 #include "core/context.h"
 #include "core/session.h"
 #include "detail/image_download.h"
+#include "market/on_sale_check.h"
 #include "market/preview_item.h"
 #include "market/publish_form.h"
 
@@ -69,6 +71,85 @@ bool UpstreamDone(AppContext& ctx) {
     return job.DetailBusy == 0 && job.DetailCursor >= ctx.toCollect().Count();
 }
 
+// The cookie of the listed account with that nick; the session's own cookie when the
+// posting account named none. Empty when no such account is logged in now.
+std::string PostingCookie(AppContext& ctx, const std::string& nick) {
+    Session& session = ctx.session();
+    if (nick.empty())
+        return session.SellerCookie();
+    for (const AccountRow& account : session.Accounts())
+        if (SellerNickname(account.cookie) == nick)
+            return account.cookie;
+    const std::string seller = session.SellerCookie();
+    return SellerNickname(seller) == nick ? seller : std::string();
+}
+
+// A book left in the publish journal by an earlier attempt is looked up in the shop of the
+// account that posted it before anything else is sent. True when the book may be
+// published; otherwise the row says why not and its record is let go. The caller holds
+// the book's claim.
+bool SettleEarlierPublish(AppContext& ctx, O_BookInfo& book, RowRef row) {
+    const std::string code = Trim(book.OuterCode);
+    if (code.empty())
+        return true;
+    const std::optional<UnknownPublish> entry = ctx.db().FindUnknownPublish(code);
+    if (!entry)
+        return true;
+    OnSaleLookup lookup;
+    // The goods token belongs to the session it was read with, and a foreign one gets an
+    // empty list: token and query go with the one cookie.
+    const std::string cookie = PostingCookie(ctx, entry->nick);
+    if (cookie.empty())
+        lookup.why = "发布账号" + entry->nick + "未登录";
+    else
+        lookup = LookUpOnSale(ctx, code, FetchGoodsToken(ctx, cookie), cookie);
+
+    std::string status;
+    switch (lookup.outcome) {
+        case OnSaleLookup::Found:
+            ctx.db().RecordPublished(code, lookup.ids.front());
+            status = kAlreadyPublished;
+            break;
+        case OnSaleLookup::NotFound:
+            if (entry->forSale) {
+                ctx.db().ClearPublishEntry(code);
+                return true;
+            }
+            status = kUnknownInWarehouse;
+            break;
+        case OnSaleLookup::CouldNotAsk:
+            status = std::string(kUnknownNotAsked) + "（" + lookup.why + "）";
+            break;
+    }
+    if (status != kAlreadyPublished)
+        ctx.log().WriteLog(status + ":" + code + ",发布于" + entry->since);
+    ctx.collected().SetCell(row, kMarketStateCol, status);
+    ctx.collected().ReleaseRecord(row, &book);
+    return false;
+}
+
+// Builds and publishes the item of one book and releases the row's record. False when
+// the book has no list price. The caller holds the book's claim and paces.
+bool PublishBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
+    PublishItem item;
+    const std::string error = BuildPublishItem(ctx, book, item);
+    if (!error.empty()) {
+        ctx.collected().SetCell(row, kMarketStateCol, error);
+        return false;
+    }
+    const bool published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
+    // A row is taken once: after a new login the threads go on with the next row, so a
+    // book that failed is never tried and counted again. One that found the login lapsed
+    // says so instead of staying at "正在获取数据信息".
+    if (published)
+        ctx.collected().SetCell(row, kMarketStateCol, "上传成功");
+    else if (ctx.collected().Cell(row, kMarketStateCol) == "正在获取数据信息")
+        ctx.collected().SetCell(row, kMarketStateCol, kLapsedNotPublished);
+    ctx.collected().SetItemCategory(row, item.CategoryId);
+    ctx.collected().ReleaseRecord(row, &book);
+    return true;
+}
+
 }  // namespace
 
 void PublishingThread(AppContext& ctx, PublishVariant variant) {
@@ -108,48 +189,55 @@ void StartPublishingThreads(AppContext& ctx, int count, bool importVariant) {
 }
 
 void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
-    // A book listed twice (a promotion naming it twice, overlapping categories) passes
-    // the detail stage twice before its first copy is published: the shop would get it
-    // twice.
-    if (ctx.db().IsPublished(Trim(book.OuterCode))) {
-        ctx.collected().SetCell(row, kMarketStateCol, kAlreadyPublished);
-        ctx.collected().ReleaseRecord(row, &book);
-        return;
+    std::time_t started = 0;
+    bool sent = false;
+    {
+        PublishClaim claim(ctx.job().Publishing, Trim(book.OuterCode));
+        // A book listed twice (a promotion naming it twice, overlapping categories) passes
+        // the detail stage twice before its first copy is published: the shop would get it
+        // twice.
+        if (ctx.db().IsPublished(Trim(book.OuterCode))) {
+            // A journal entry the record outlived (its clear failed) has nothing to settle.
+            if (ctx.db().IsPublishUnknown(Trim(book.OuterCode)))
+                ctx.db().ClearPublishEntry(Trim(book.OuterCode));
+            ctx.collected().SetCell(row, kMarketStateCol, kAlreadyPublished);
+            ctx.collected().ReleaseRecord(row, &book);
+            return;
+        }
+        if (ctx.job().PreviewOnly) {
+            PreviewBook(ctx, book, row);
+            return;
+        }
+        // Before the picture: nothing is sent for a book that is already in the shop.
+        if (!SettleEarlierPublish(ctx, book, row))
+            return;
+        const ImageTarget target = ImageFilePath(ctx, book);
+        if (!target.refusal.empty()) {
+            ctx.collected().SetCell(row, kImageStateCol, target.refusal);
+            return;
+        }
+        const int code = DownloadBookImage(ctx, book, target);
+        ctx.collected().SetCell(row, kImageStateCol, DownloadMessage(code));
+        ctx.counters().SetNumber(CounterBox::Collected, ctx.collected().Count());
+        if (code != kImageSaved)
+            return;
+        started = std::time(nullptr);
+        sent = PublishBook(ctx, book, row);
     }
-    if (ctx.job().PreviewOnly) {
-        PreviewBook(ctx, book, row);
-        return;
-    }
-    const ImageTarget target = ImageFilePath(ctx, book);
-    if (!target.refusal.empty()) {
-        ctx.collected().SetCell(row, kImageStateCol, target.refusal);
-        return;
-    }
-    const int code = DownloadBookImage(ctx, book, target);
-    ctx.collected().SetCell(row, kImageStateCol, DownloadMessage(code));
-    ctx.counters().SetNumber(CounterBox::Collected, ctx.collected().Count());
-    if (code == kImageSaved)
-        UploadBook(ctx, book, row);
+    // The claim is let go first: a second copy of the book need not wait out the pacing.
+    if (sent)
+        Pace(ctx, started);
 }
 
 bool UploadBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
     const std::time_t started = std::time(nullptr);
-    PublishItem item;
-    const std::string error = BuildPublishItem(ctx, book, item);
-    if (!error.empty()) {
-        ctx.collected().SetCell(row, kMarketStateCol, error);
-        return false;
+    {
+        PublishClaim claim(ctx.job().Publishing, Trim(book.OuterCode));
+        if (!SettleEarlierPublish(ctx, book, row))
+            return true;
+        if (!PublishBook(ctx, book, row))
+            return false;
     }
-    const bool published = PublishOne(ctx, item, row, NextPublishCookie(ctx));
-    // A row is taken once: after a new login the threads go on with the next row, so a
-    // book that failed is never tried and counted again. One that found the login lapsed
-    // says so instead of staying at "正在获取数据信息".
-    if (published)
-        ctx.collected().SetCell(row, kMarketStateCol, "上传成功");
-    else if (ctx.collected().Cell(row, kMarketStateCol) == "正在获取数据信息")
-        ctx.collected().SetCell(row, kMarketStateCol, kLapsedNotPublished);
-    ctx.collected().SetItemCategory(row, item.CategoryId);
-    ctx.collected().ReleaseRecord(row, &book);
     Pace(ctx, started);
     return true;
 }
