@@ -127,6 +127,8 @@ TEST_P(FaultMatrix, NothingTwiceEveryBookAccountedForLostPagesReportedRetriesBou
     ctx.config().SetRetryCount(std::to_string(kRetries));
     ctx.config().SetSiteDownFailures("0");  // the matrix wants every job to run to its end
     ctx.SetRetryDelayMs(2);
+    // Items go on sale, where the shop's goods query can find a book whose answer was lost.
+    ctx.config().SetDirectSentP(true);
     ASSERT_TRUE(job.LogIn());
     // The login is made before the faults: this is about the job.
     sim::FaultSettings faults = cell.faults;
