@@ -510,6 +510,35 @@ TEST_F(CliJobTest, SitesThatGoAwayMidJobAreNamedAndTheJobFails) {
     EXPECT_EQ(doc.at("network").at("stoppedBecause").is_string(), true) << doc.at("network");
 }
 
+TEST_F(CliJobTest, ListPagesThatCannotBeReadAreReportedAndTheJobIsPartial) {
+    // A bookstore that answers every request with 500: its list pages are tried again and
+    // then given up, and the job says so instead of "no books found".
+    ChildProcess failing(BinPath("vantrell-sim"), {"--source-port", "0", "--market-port", "0",
+                                                   "--books", "40", "--store-faults", "error=1"});
+    ASSERT_TRUE(failing.started());
+    std::string line, failingSource;
+    while (failing.ReadLine(line) && line != "ready")
+        if (line.rfind("source ", 0) == 0)
+            failingSource = line.substr(7);
+    ASSERT_FALSE(failingSource.empty());
+    vt::testing::WriteAll(dir_.native() + "/Data/Hosts.ini", HostsIni(failingSource, market_));
+
+    const std::string report = dir_.native() + "/lost.json";
+    const auto run = Cli({"collect", "--title", U8("中国"), "--from", "1", "--to", "2",
+                          "--pacing-ms", "0", "--report", report, "--set", "RetryCount=1"});
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    EXPECT_TRUE(Contains(run.out, "2 list pages could not be read")) << run.out;
+    EXPECT_FALSE(Contains(run.out, "no books found")) << run.out;
+    const auto doc = nlohmann::json::parse(vt::testing::ReadAll(report), nullptr, false);
+    ASSERT_TRUE(doc.is_object());
+    EXPECT_EQ(doc.at("network").at("lostListPages"), 2);
+    EXPECT_EQ(doc.at("network").at("lostListPageAddresses").size(), 2u);
+    // One repeat each: the start's look at the first address, then the two list pages.
+    EXPECT_EQ(doc.at("network").at("retries").at("store"), 3);
+    EXPECT_TRUE(Contains(doc.at("cause").get<std::string>(), "2 list pages could not be read"))
+        << doc.at("cause");
+}
+
 // One record as "inspect product" prints it: previewed as an item, then published, then
 // skipped as already published.
 TEST_F(CliJobTest, ABookRecordIsPreviewedAndPublishedOnItsOwn) {

@@ -326,6 +326,63 @@ TEST_F(MarketSimTest, UploadThenPublishPutsTheItemInTheShop) {
     EXPECT_EQ(json[0]["fields"][7][1], reinterpret_cast<const char*>(u8"图书"));
 }
 
+TEST_F(MarketSimTest, ALostAnswerComesAfterTheItemWasStoredAndIsRecorded) {
+    FaultSettings faults;
+    faults.lostAnswerRate = 1.0;
+    faults.lostAnswerPaths = {"/auction/publish/publish.htm"};
+    sim.server().SetFaults(faults);
+    const std::string cookie = sim.CookieFor("vantrell_demo");
+    FormKeys keys = FreshKeys(cookie);  // other paths answer as usual
+    ClientResponse upload = Upload(cookie, keys.token, kJpeg);
+    const std::string picture = First(upload.body, "{\"result\":true,\"url\":\"(.*?)\"}");
+    ASSERT_FALSE(picture.empty()) << upload.body;
+
+    sim.server().ClearRequests();
+    ClientResponse res = Publish(cookie, ItemFields(keys, picture));
+    EXPECT_EQ(res.body.find("publishItemSuccess"), std::string::npos);
+    ASSERT_EQ(sim.Items().size(), 1u);  // stored all the same
+    const auto requests = sim.server().Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].fault, "lost");
+}
+
+TEST(FaultSpec, ReadsEachKnobAndRefusesWhatItCannotMean) {
+    struct Case {
+        const char* spec;
+        bool ok;
+        double error, drop, truncate, slow, lost;
+        int latency;
+    };
+    const Case cases[] = {
+        {"", true, 0, 0, 0, 0, 0, 0},
+        {"error=0.1,drop=0.05,truncate=0.2,slow=0.02,lost=0.5,latency=7", true, 0.1, 0.05, 0.2,
+         0.02, 0.5, 7},
+        {"lost=1", true, 0, 0, 0, 0, 1, 0},
+        {"error=1.5", false, 0, 0, 0, 0, 0, 0},
+        {"error=-0.1", false, 0, 0, 0, 0, 0, 0},
+        {"error=0.6,drop=0.6", false, 0, 0, 0, 0, 0, 0},
+        {"flaky=0.1", false, 0, 0, 0, 0, 0, 0},
+        {"error=", false, 0, 0, 0, 0, 0, 0},
+        {"error=abc", false, 0, 0, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.spec);
+        FaultSettings f;
+        std::string problem;
+        EXPECT_EQ(ParseFaultSpec(c.spec, f, problem), c.ok) << problem;
+        if (!c.ok) {
+            EXPECT_FALSE(problem.empty());
+            continue;
+        }
+        EXPECT_DOUBLE_EQ(f.errorRate, c.error);
+        EXPECT_DOUBLE_EQ(f.dropRate, c.drop);
+        EXPECT_DOUBLE_EQ(f.truncateRate, c.truncate);
+        EXPECT_DOUBLE_EQ(f.slowRate, c.slow);
+        EXPECT_DOUBLE_EQ(f.lostAnswerRate, c.lost);
+        EXPECT_EQ(f.latencyMs, c.latency);
+    }
+}
+
 TEST_F(MarketSimTest, FormTokensAreSingleUseAndBelongToTheirSession) {
     const std::string cookie = sim.CookieFor("vantrell_demo");
     const std::string other = sim.CookieFor("second_shop");
