@@ -14,7 +14,9 @@
 #include "app/panel_actions.h"
 #include "base/text.h"
 #include "core/context.h"
+#include "detail/detail_page.h"
 #include "support/e2e_job.h"
+#include "support/local_sites.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;
@@ -201,6 +203,44 @@ TEST(LostListPage, IsReportedAndTheJobGoesOnWithTheOtherPages) {
     // The second page's books were collected and published all the same.
     EXPECT_FALSE(job.ShopCodes().empty());
     EXPECT_TRUE(ctx.network().StopReason().empty());
+}
+
+TEST(SiteDown, TheJobStopsItselfAndSaysWhyInsteadOfFailingEveryBook) {
+    E2eOptions options;
+    options.books = 400;
+    options.pacingMs = 0;
+    // Every product page fails: the list pages come, the books behind them never do.
+    options.storeOverride = [](const sim::HttpRequest& r) -> std::optional<sim::HttpResponse> {
+        if (r.path.size() > 5 && r.path.compare(r.path.size() - 5, 5, ".html") == 0) {
+            sim::HttpResponse failed;
+            failed.status = 502;
+            return failed;
+        }
+        return std::nullopt;
+    };
+    E2eJob job(options);
+    AppContext& ctx = job.ctx();
+    ctx.config().SetRetryCount("1");
+    ctx.config().SetSiteDownFailures("4");
+    ctx.SetRetryDelayMs(2);
+    ASSERT_TRUE(job.LogIn());
+    ASSERT_TRUE(StartTitleJob(job));
+    ASSERT_TRUE(vt::testing::WaitUntil([&] { return ctx.panel().JobStopped(); })) << job.Describe();
+    job.StopAndJoin();
+
+    const std::string reason = ctx.network().StopReason();
+    EXPECT_EQ(vt::testing::U8(reason),
+              vt::testing::U8("Vantrell网站连续4次无法访问（服务器错误（HTTP 502）），已停止采集"));
+    EXPECT_NE(std::find(job.messages().begin(), job.messages().end(), reason),
+              job.messages().end());
+    // The books it read before it stopped say why; the rest were left for a later job.
+    int failedPages = 0;
+    for (int i = 0, n = ctx.toCollect().Count(); i < n; ++i)
+        failedPages += ctx.toCollect().Cell(i, kStatusCol).rfind(kPageReadFailed, 0) == 0;
+    // Four in a row at least (a list page read in between starts the run again).
+    EXPECT_GE(failedPages, 4);
+    EXPECT_GT(ctx.toCollect().Count(), failedPages);
+    EXPECT_TRUE(job.ShopCodes().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(kCells),
