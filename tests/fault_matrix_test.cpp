@@ -205,6 +205,41 @@ TEST(LostListPage, IsReportedAndTheJobGoesOnWithTheOtherPages) {
     EXPECT_TRUE(ctx.network().StopReason().empty());
 }
 
+TEST(LostPublishAnswers, ThreeRunsOfTheSameJobPublishNothingTwiceAndTheShopSettlesTheUnknown) {
+    E2eOptions options;
+    options.books = kBooks;
+    options.pacingMs = 0;
+    E2eJob job(options);
+    AppContext& ctx = job.ctx();
+    ctx.config().SetRetryCount(std::to_string(kRetries));
+    ctx.SetRetryDelayMs(2);
+    ctx.config().SetDirectSentP(true);
+    ASSERT_TRUE(job.LogIn());
+    sim::FaultSettings faults = Lost(0.4);
+    faults.seed = 11;
+    job.market().server().SetFaults(faults);
+
+    std::size_t goodsQueries = 0;
+    for (int run = 1; run <= 3; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        job.market().server().ClearRequests();
+        ASSERT_TRUE(run == 1 ? StartTitleJob(job) : PressStart(ctx));
+        ASSERT_TRUE(job.RunToEnd(false, 120000)) << job.Describe();
+        const std::vector<std::string> shop = job.ShopCodes();
+        EXPECT_FALSE(HasDuplicates(shop));
+        // Every item of the shop is either recorded or still waiting to be looked up.
+        std::vector<std::string> known = job.RecordedCodes();
+        for (const UnknownPublish& entry : ctx.db().UnknownPublishes())
+            known.push_back(entry.outerCode);
+        std::sort(known.begin(), known.end());
+        EXPECT_EQ(shop, known);
+        for (const sim::HttpRequest& r : job.market().server().Requests())
+            goodsQueries += r.method == "POST" && r.path == "/auction/merchandise/auction_list.htm";
+    }
+    // Books left unknown by a run were looked up in the shop by the next one.
+    EXPECT_GT(goodsQueries, 0u);
+}
+
 TEST(SiteDown, TheJobStopsItselfAndSaysWhyInsteadOfFailingEveryBook) {
     E2eOptions options;
     options.books = 400;
