@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -107,6 +109,34 @@ std::vector<std::string> BooksWithoutAnOutcome(AppContext& ctx) {
     return missing;
 }
 
+// A job of `books` books, published without pacing, whose bookstore answers the requests
+// that `failing` picks with `status` however often they come.
+E2eOptions QuickJob(int books, std::function<bool(const sim::HttpRequest&)> failing = nullptr,
+                    int status = 500) {
+    E2eOptions options;
+    options.books = books;
+    options.pacingMs = 0;
+    if (failing)
+        options.storeOverride =
+            [failing, status](const sim::HttpRequest& r) -> std::optional<sim::HttpResponse> {
+            if (!failing(r))
+                return std::nullopt;
+            sim::HttpResponse failed;
+            failed.status = status;
+            return failed;
+        };
+    return options;
+}
+
+// Retries with short waits, items put on sale (where the shop's goods query can find a
+// book whose answer was lost), and the demo account logged in.
+bool PrepareAndLogIn(E2eJob& job, int retries) {
+    job.ctx().config().SetRetryCount(std::to_string(retries));
+    job.ctx().SetRetryDelayMs(2);
+    job.ctx().config().SetDirectSentP(true);
+    return job.LogIn();
+}
+
 bool StartTitleJob(E2eJob& job) {
     ChooseMode(job.ctx(), CollectMode::Title);
     job.ctx().panel().SetInput(CollectInput::Title, job.CommonTitleCharacter());
@@ -121,17 +151,10 @@ class FaultMatrix : public ::testing::TestWithParam<Cell> {};
 
 TEST_P(FaultMatrix, NothingTwiceEveryBookAccountedForLostPagesReportedRetriesBounded) {
     const Cell& cell = GetParam();
-    E2eOptions options;
-    options.books = kBooks;
-    options.pacingMs = 0;
-    E2eJob job(options);
+    E2eJob job(QuickJob(kBooks));
     AppContext& ctx = job.ctx();
-    ctx.config().SetRetryCount(std::to_string(kRetries));
     ctx.config().SetSiteDownFailures("0");  // the matrix wants every job to run to its end
-    ctx.SetRetryDelayMs(2);
-    // Items go on sale, where the shop's goods query can find a book whose answer was lost.
-    ctx.config().SetDirectSentP(true);
-    ASSERT_TRUE(job.LogIn());
+    ASSERT_TRUE(PrepareAndLogIn(job, kRetries));
     // The login is made before the faults: this is about the job.
     sim::FaultSettings faults = cell.faults;
     faults.seed = 7;
@@ -176,23 +199,15 @@ TEST_P(FaultMatrix, NothingTwiceEveryBookAccountedForLostPagesReportedRetriesBou
 }
 
 TEST(LostListPage, IsReportedAndTheJobGoesOnWithTheOtherPages) {
-    E2eOptions options;
-    options.books = 400;  // two list pages of results
-    options.pacingMs = 0;
-    // The first list page fails however often it is asked for.
-    options.storeOverride = [](const sim::HttpRequest& r) -> std::optional<sim::HttpResponse> {
-        if (r.path == "/" && r.target.find("page_index=1") != std::string::npos) {
-            sim::HttpResponse failed;
-            failed.status = 503;
-            return failed;
-        }
-        return std::nullopt;
-    };
-    E2eJob job(options);
+    // 400 books give two list pages of results; the first fails however often it is asked for.
+    E2eJob job(QuickJob(
+        400,
+        [](const sim::HttpRequest& r) {
+            return r.path == "/" && r.target.find("page_index=1") != std::string::npos;
+        },
+        503));
     AppContext& ctx = job.ctx();
-    ctx.config().SetRetryCount("2");
-    ctx.SetRetryDelayMs(2);
-    ASSERT_TRUE(job.LogIn());
+    ASSERT_TRUE(PrepareAndLogIn(job, 2));
     ASSERT_TRUE(StartTitleJob(job));
     ASSERT_TRUE(job.RunToEnd(false, 120000)) << job.Describe();
 
@@ -206,15 +221,9 @@ TEST(LostListPage, IsReportedAndTheJobGoesOnWithTheOtherPages) {
 }
 
 TEST(LostPublishAnswers, ThreeRunsOfTheSameJobPublishNothingTwiceAndTheShopSettlesTheUnknown) {
-    E2eOptions options;
-    options.books = kBooks;
-    options.pacingMs = 0;
-    E2eJob job(options);
+    E2eJob job(QuickJob(kBooks));
     AppContext& ctx = job.ctx();
-    ctx.config().SetRetryCount(std::to_string(kRetries));
-    ctx.SetRetryDelayMs(2);
-    ctx.config().SetDirectSentP(true);
-    ASSERT_TRUE(job.LogIn());
+    ASSERT_TRUE(PrepareAndLogIn(job, kRetries));
     sim::FaultSettings faults = Lost(0.4);
     faults.seed = 11;
     job.market().server().SetFaults(faults);
@@ -241,24 +250,16 @@ TEST(LostPublishAnswers, ThreeRunsOfTheSameJobPublishNothingTwiceAndTheShopSettl
 }
 
 TEST(SiteDown, TheJobStopsItselfAndSaysWhyInsteadOfFailingEveryBook) {
-    E2eOptions options;
-    options.books = 400;
-    options.pacingMs = 0;
     // Every product page fails: the list pages come, the books behind them never do.
-    options.storeOverride = [](const sim::HttpRequest& r) -> std::optional<sim::HttpResponse> {
-        if (r.path.size() > 5 && r.path.compare(r.path.size() - 5, 5, ".html") == 0) {
-            sim::HttpResponse failed;
-            failed.status = 502;
-            return failed;
-        }
-        return std::nullopt;
-    };
-    E2eJob job(options);
+    E2eJob job(QuickJob(
+        400,
+        [](const sim::HttpRequest& r) {
+            return r.path.size() > 5 && r.path.compare(r.path.size() - 5, 5, ".html") == 0;
+        },
+        502));
     AppContext& ctx = job.ctx();
-    ctx.config().SetRetryCount("1");
     ctx.config().SetSiteDownFailures("4");
-    ctx.SetRetryDelayMs(2);
-    ASSERT_TRUE(job.LogIn());
+    ASSERT_TRUE(PrepareAndLogIn(job, 1));
     ASSERT_TRUE(StartTitleJob(job));
     ASSERT_TRUE(vt::testing::WaitUntil([&] { return ctx.panel().JobStopped(); })) << job.Describe();
     job.StopAndJoin();
