@@ -210,7 +210,7 @@ std::vector<std::string> Database::QueryColumn(const std::string& select) {
     return values;
 }
 
-bool Database::ExecAtomically(const std::vector<std::string>& statements) {
+bool Database::InOneStep(const std::function<bool()>& steps) {
     if (!db_)
         return false;
     // The connection's own (recursive) mutex keeps the other threads' statements out;
@@ -218,8 +218,7 @@ bool Database::ExecAtomically(const std::vector<std::string>& statements) {
     // a failed statement rolls the whole step back instead of leaving half a list.
     sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
     sqlite3_mutex_enter(mutex);
-    bool ok = Exec("BEGIN IMMEDIATE;");
-    for (std::size_t i = 0; ok && i < statements.size(); ++i) ok = Exec(statements[i]);
+    bool ok = Exec("BEGIN IMMEDIATE;") && steps();
     if (ok)
         ok = Exec("COMMIT;");
     if (!ok)
@@ -228,20 +227,22 @@ bool Database::ExecAtomically(const std::vector<std::string>& statements) {
     return ok;
 }
 
+bool Database::ExecAtomically(const std::vector<std::string>& statements) {
+    return InOneStep([&] {
+        for (const std::string& statement : statements)
+            if (!Exec(statement))
+                return false;
+        return true;
+    });
+}
+
 bool Database::ExecBoundAtomically(const std::vector<BoundStatement>& statements) {
-    if (!db_)
-        return false;
-    sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
-    sqlite3_mutex_enter(mutex);
-    bool ok = Exec("BEGIN IMMEDIATE;");
-    for (std::size_t i = 0; ok && i < statements.size(); ++i)
-        ok = ExecBound(statements[i].sql, statements[i].values);
-    if (ok)
-        ok = Exec("COMMIT;");
-    if (!ok)
-        Exec("ROLLBACK;");
-    sqlite3_mutex_leave(mutex);
-    return ok;
+    return InOneStep([&] {
+        for (const BoundStatement& statement : statements)
+            if (!ExecBound(statement.sql, statement.values))
+                return false;
+        return true;
+    });
 }
 
 int CountRows(const std::shared_ptr<Database>& db, const std::string& select) {

@@ -55,6 +55,8 @@ public:
     bool ExecAtomically(const std::vector<std::string>& statements);
 
 private:
+    // Runs the steps inside one transaction under the connection's mutex; all or nothing.
+    bool InOneStep(const std::function<bool()>& steps);
     sqlite3* db_ = nullptr;
 };
 
