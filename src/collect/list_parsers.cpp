@@ -42,10 +42,10 @@ public:
     // Every non-empty group of every match, in page order.
     template <typename Visit>
     void ForEachGroup(const std::string& text, Visit visit) const {
-        ForEachMatch(text, pattern_, [&](const boost::smatch& m) {
+        ForEachMatch(text, pattern_, [&](const MatchGroups& m) {
             for (std::size_t g = 1; g < m.size(); ++g)
-                if (m[g].matched && m[g].length() > 0)
-                    visit(m[g].str());
+                if (m.length(g) > 0)
+                    visit(m.str(g));
             return true;
         });
     }
@@ -53,10 +53,10 @@ public:
     // The first non-empty group, as RegexFirst gives it.
     std::string First(const std::string& text) const {
         std::string first;
-        ForEachMatch(text, pattern_, [&](const boost::smatch& m) {
+        ForEachMatch(text, pattern_, [&](const MatchGroups& m) {
             for (std::size_t g = 1; g < m.size(); ++g)
-                if (m[g].matched && m[g].length() > 0) {
-                    first = m[g].str();
+                if (m.length(g) > 0) {
+                    first = m.str(g);
                     return false;
                 }
             return true;
