@@ -18,7 +18,7 @@ namespace {
 // The first non-empty result of the patterns, tried in order.
 // A value as a field takes it: a zero byte in the page is dropped (see WithoutZeroBytes).
 std::string Found(const std::string& text, const Pattern& pattern) {
-    return WithoutZeroBytes(RegexFirst(text, pattern));
+    return WithoutZeroBytes(RegexFirstView(text, pattern));
 }
 
 std::string FirstOf(const std::string& text, std::initializer_list<const Pattern*> patterns) {
