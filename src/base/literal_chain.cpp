@@ -3,6 +3,10 @@
 #include <cctype>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "base/text.h"
 
 namespace vt {
@@ -258,27 +262,34 @@ std::optional<LiteralChain> LiteralChain::Parse(const std::string& p) {
         lastGap->lastGap = true;
 
     for (Piece& pc : chain.pieces_) {
-        int best = 1 << 30;
+        int best[2] = {1 << 30, 1 << 30};
         for (std::size_t k = 0; k < pc.units.size(); ++k) {
             const Unit& u = pc.units[k];
-            const int count = u.size;
-            const unsigned char lower = u.low;
-            // Upper case letters sort first: the anchor is kept as lower and upper.
-            const unsigned char folded =
-                IsAsciiLetter(lower) ? static_cast<unsigned char>(lower | 0x20) : lower;
-            const bool single = count == 1;
-            const bool letter = count == 2 && IsAsciiLetter(lower) &&
-                                u.Has(static_cast<unsigned char>(lower ^ 0x20));
-            if (!single && !letter)
+            Probe probe;
+            probe.offset = k;
+            if (u.size == 1) {
+                probe.value = u.low;
+            } else if (u.size == 2 && IsAsciiLetter(u.low) &&
+                       u.Has(static_cast<unsigned char>(u.low ^ 0x20))) {
+                probe.value = static_cast<unsigned char>(u.low | 0x20);
+                probe.fold = 0x20;
+            } else {
                 continue;
-            const int rarity = MarkupFrequency(folded);
-            if (rarity < best) {
-                best = rarity;
-                pc.anchor = static_cast<int>(k);
-                pc.anchorLower = single ? lower : folded;
-                pc.anchorUpper = single ? lower : static_cast<unsigned char>(folded & ~0x20);
+            }
+            const int rarity = MarkupFrequency(probe.value);
+            if (rarity < best[0]) {
+                best[1] = best[0];
+                pc.probes[1] = pc.probes[0];
+                best[0] = rarity;
+                pc.probes[0] = probe;
+            } else if (rarity < best[1]) {
+                best[1] = rarity;
+                pc.probes[1] = probe;
             }
         }
+        pc.probed = best[0] < (1 << 30);
+        if (best[1] == (1 << 30))
+            pc.probes[1] = pc.probes[0];
     }
     return chain;
 }
@@ -296,36 +307,42 @@ std::size_t LiteralChain::Find(const Piece& piece, std::string_view text, std::s
     const std::size_t n = text.size();
     if (from > n || n - from < m)
         return npos;
-    if (piece.anchor < 0) {
-        for (std::size_t at = from; at + m <= n; ++at)
+    const std::size_t lastStart = n - m;
+    const unsigned char* d = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t at = from;
+    if (!piece.probed) {
+        for (; at <= lastStart; ++at)
             if (Matches(piece, text, at))
                 return at;
         return npos;
     }
-    const std::size_t anchor = static_cast<std::size_t>(piece.anchor);
-    const char* d = text.data();
-    const std::size_t last = n - m + anchor;  // the last place the anchor byte can stand
-    // The next anchor byte of one case at or after at; npos when there is none.
-    auto next = [&](unsigned char c, std::size_t at) {
-        if (at > last)
-            return npos;
-        const void* hit = std::memchr(d + at, c, last + 1 - at);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - d) : npos;
-    };
-    const unsigned char lower = piece.anchorLower, upper = piece.anchorUpper;
-    std::size_t nextLower = next(lower, from + anchor);
-    std::size_t nextUpper = lower == upper ? npos : next(upper, from + anchor);
-    for (;;) {
-        const std::size_t hit = std::min(nextLower, nextUpper);
-        if (hit == npos)
-            return npos;
-        if (Matches(piece, text, hit - anchor))
-            return hit - anchor;
-        if (hit == nextLower)
-            nextLower = next(lower, hit + 1);
-        else
-            nextUpper = next(upper, hit + 1);
+    const Probe& p0 = piece.probes[0];
+    const Probe& p1 = piece.probes[1];
+#if defined(__SSE2__)
+    // Sixteen places at a time: where both probes hold, the piece is compared whole.
+    const __m128i fold0 = _mm_set1_epi8(static_cast<char>(p0.fold));
+    const __m128i value0 = _mm_set1_epi8(static_cast<char>(p0.value));
+    const __m128i fold1 = _mm_set1_epi8(static_cast<char>(p1.fold));
+    const __m128i value1 = _mm_set1_epi8(static_cast<char>(p1.value));
+    for (; at <= lastStart && lastStart - at >= 15; at += 16) {
+        // Both loads end before the text does: at + 15 + offset <= lastStart + offset < n.
+        const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at + p0.offset));
+        const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at + p1.offset));
+        const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(b0, fold0), value0),
+                                           _mm_cmpeq_epi8(_mm_or_si128(b1, fold1), value1));
+        for (unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(both)); bits != 0;
+             bits &= bits - 1) {
+            const std::size_t candidate = at + static_cast<std::size_t>(__builtin_ctz(bits));
+            if (Matches(piece, text, candidate))
+                return candidate;
+        }
     }
+#endif
+    for (; at <= lastStart; ++at)
+        if ((d[at + p0.offset] | p0.fold) == p0.value &&
+            (d[at + p1.offset] | p1.fold) == p1.value && Matches(piece, text, at))
+            return at;
+    return npos;
 }
 
 std::size_t LiteralChain::FindStart(std::string_view text, std::size_t from,

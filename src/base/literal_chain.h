@@ -58,13 +58,21 @@ private:
             bits[b >> 6] |= 1ULL << (b & 63);
         }
     };
+    // One byte of a piece tested before the others: a byte b is there when
+    // (b | fold) == value (fold 0x20 lets a letter's two cases through).
+    struct Probe {
+        std::size_t offset = 0;
+        unsigned char value = 0;
+        unsigned char fold = 0;
+    };
     // A run of bytes matched at one place.
     struct Piece {
         std::vector<Unit> units;
-        // The unit searched for first, the rarest in markup that stands for one byte or a
-        // letter's two cases; -1 when every unit is a set or any byte.
-        int anchor = -1;
-        unsigned char anchorLower = 0, anchorUpper = 0;
+        // The two units rarest in markup that stand for one byte or a letter's two cases
+        // (the same one twice when there is only one); none when every unit is a set or
+        // any byte. Places where both hold are few, and only they are compared whole.
+        bool probed = false;
+        Probe probes[2];
         std::size_t gapBefore = 0;  // bytes the gaps before it take at least
     };
     // The pattern in order, to place the groups once the pieces are found.
