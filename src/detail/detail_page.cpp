@@ -199,8 +199,16 @@ bool HasBuyButton(const DetailPage& page) {
     return false;
 }
 
+Pattern ProductLinkPattern(const std::string& productHost) {
+    return Pattern(productHost + "/(.*?).html");
+}
+
+std::string ExtractProductIds(const Pattern& productLinks, const std::string& text) {
+    return WithoutZeroBytes(RegexAll(text, productLinks));
+}
+
 std::string ExtractProductIds(const std::string& productHost, const std::string& text) {
-    return WithoutZeroBytes(RegexAll(text, productHost + "/(.*?).html"));
+    return ExtractProductIds(ProductLinkPattern(productHost), text);
 }
 
 std::string ExtractProductIds(AppContext& ctx, const std::string& text) {
