@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <locale>
 #include <random>
 #include <string>
@@ -228,6 +229,159 @@ TEST(RegexOps, PatternsKeptCompiledFindWhatAFreshlyCompiledOneFinds) {
         for (int i = 0; i < length; ++i) text += pieces[random() % pieces.size()];
         for (const std::string& pattern : patterns) {
             ASSERT_EQ(RegexAll(text, Pattern(pattern)), FreshAll(text, pattern))
+                << "pattern " << pattern << " text " << text;
+        }
+    }
+}
+
+// Patterns of literal pieces and lazy gaps skip the engine; the others are its own.
+TEST(RegexOps, LiteralChainsAreTheLiteralPiecesAndLazyGapsOnly) {
+    const std::string chains[] = {
+        "<b>(.*?)</b>", "a.*?b(.+?)c", "(?<Url>ab).x", "[0-9]{4}-(.)", "a[\"|'](.*?)\\)",
+        "x.*?(.*?)y",   "ab(c)d",      "a()b",         "\\n(.*?)\\t",  "中(.*?)文",
+        "a.+?",         "(ab)",        "\\\\(.*?)\\.", "a.{2}b",       "a-b=c;d",
+    };
+    for (const std::string& pattern : chains)
+        EXPECT_NE(Pattern(pattern).chain(), nullptr) << pattern;
+    const std::string engine[] = {
+        "a|b",    "^a",      "a$",      "\\d(.*?)", "[a-z]x", "[^x]y",  "ab*",
+        "a.*b",   "a.+b",    "a.??b",   "(?:a)b",   "((a))",  "(.*?)a", "a{2,3}",
+        "\\bab",  "(?<=a)b", "\\Qa\\E", "(?i)a",    "a(b)?",  "a\\<b",  "[0-9]*?x",
+        "a\\x41", "中{2}",   "a\\'",    "(a",       "a)",     "[ab",    "\\",
+    };
+    for (const std::string& pattern : engine)
+        EXPECT_EQ(Pattern(pattern).chain(), nullptr) << pattern;
+}
+
+using Spans = std::vector<std::pair<long, long>>;
+
+// Every match as the engine finds it (a freshly compiled pattern, character starts found
+// from the text's beginning), each with every group's place; -1 for a group left out.
+std::vector<Spans> EngineMatches(const std::string& text, const std::string& pattern) {
+    boost::regex re;
+    re.imbue(std::locale::classic());
+    std::string prepared;
+    // Chinese characters as the system writes them for the engine: case-sensitive bytes.
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(pattern[i]);
+        if (c >= 0x81 && i + 1 < pattern.size()) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "(?-i:\\x%02X\\x%02X)", c,
+                          static_cast<unsigned char>(pattern[i + 1]));
+            prepared += buf;
+            ++i;
+        } else {
+            prepared += pattern[i];
+        }
+    }
+    re.assign(prepared, boost::regex::perl | boost::regex::icase | boost::regex::mod_s |
+                            boost::regex::no_mod_m);
+    auto isStart = [&](std::size_t pos) {
+        std::size_t at = 0;
+        while (at < pos)
+            at += at + 1 < text.size() && IsGbkLeadByte(static_cast<unsigned char>(text[at])) &&
+                          ((static_cast<unsigned char>(text[at + 1]) >= 0x40 &&
+                            static_cast<unsigned char>(text[at + 1]) <= 0x7E) ||
+                           (static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
+                            static_cast<unsigned char>(text[at + 1]) <= 0xFE))
+                      ? 2
+                      : 1;
+        return at == pos;
+    };
+    std::vector<Spans> matches;
+    std::size_t rest = 0;
+    boost::smatch m;
+    while (rest <= text.size()) {
+        std::size_t start = rest;
+        bool found = false;
+        while (start <= text.size() &&
+               boost::regex_search(text.begin() + start, text.end(), m, re, boost::match_default,
+                                   text.begin() + rest)) {
+            const std::size_t at = m[0].first - text.begin();
+            if (isStart(at)) {
+                found = true;
+                break;
+            }
+            start = at + 1;
+        }
+        if (!found)
+            break;
+        Spans spans;
+        for (std::size_t g = 0; g < m.size(); ++g)
+            spans.emplace_back(m[g].matched ? m[g].first - text.begin() : -1,
+                               m[g].matched ? m[g].second - text.begin() : -1);
+        matches.push_back(spans);
+        rest = m[0].second - text.begin();  // chains never match empty
+    }
+    return matches;
+}
+
+std::vector<Spans> PatternMatches(const std::string& text, const Pattern& pattern) {
+    std::vector<Spans> matches;
+    ForEachMatch(text, pattern, [&](const MatchGroups& m) {
+        Spans spans;
+        for (std::size_t g = 0; g < m.size(); ++g)
+            spans.emplace_back(m.matched(g) ? m.view(g).data() - text.data() : -1,
+                               m.matched(g) ? m.view(g).data() - text.data() + m.length(g) : -1);
+        matches.push_back(spans);
+        return true;
+    });
+    return matches;
+}
+
+// Chains give the engine's matches, group places and replacements. Random texts over the
+// pieces' letters in both cases, line breaks and zero bytes (which "." matches), and GBK
+// characters whose second byte is an ASCII letter, so that pieces also occur across
+// characters.
+TEST(RegexOps, LiteralChainsFindWhatTheEngineFinds) {
+    const std::vector<std::string> patterns = {
+        "<b>(.*?)</b>",
+        "a.*?b(.*?)c",
+        "a(.+?)b.+?c",
+        "c=\"p\".*?h=\"(?<Url>.+?)\".+?<i",
+        "(?<E>b.x)",
+        "<l c=.b.>(?<1>.*?)</l>",
+        "([0-9]{2}-[0-9])",
+        "a[\"|'].*?[\"|']",
+        "x.*?(.*?)y",
+        "(a)(.+?)(.*?)b",
+        "ab(c)",
+        "a.*?",
+        "a.+?",
+        "a(.+?)(.+?)",
+        "中(.*?)文",
+        "\xB0\x41(.*?)x",
+        "a\\.b(.*?)\\)",
+        "a.{2}(b)",
+        "a()b",
+        "\\n(.*?)\\t",
+    };
+    const std::vector<std::string> pieces = {
+        "a",  "A",    "b",       "B",         "c",    "C",        "x",        "X",
+        "y",  "<b>",  "</B>",    "中",        "文",   "1",        "2",        "-",
+        "\"", "'",    "|",       ".",         ")",    "\n",       "\t",       std::string(1, '\0'),
+        "<i", "h=\"", "c=\"p\"", "<l c='b'>", "</l>", "\xB0\x41", "\xB0\x61", "\x81"};
+    for (const std::string& pattern : patterns)
+        ASSERT_NE(Pattern(pattern).chain(), nullptr) << pattern;
+    std::mt19937 random(20240602);
+    for (int round = 0; round < 600; ++round) {
+        // Short texts and some long enough to be searched sixteen places at a time.
+        std::string text;
+        const int length = static_cast<int>(random() % (round % 4 == 0 ? 160 : 48));
+        for (int i = 0; i < length; ++i) text += pieces[random() % pieces.size()];
+        for (const std::string& pattern : patterns) {
+            const Pattern compiled(pattern);
+            const std::vector<Spans> expected = EngineMatches(text, pattern);
+            ASSERT_EQ(PatternMatches(text, compiled), expected)
+                << "pattern " << pattern << " text " << text;
+            std::string replaced;
+            std::size_t copied = 0;
+            for (const Spans& match : expected) {
+                replaced += text.substr(copied, match[0].first - copied) + "-";
+                copied = match[0].second;
+            }
+            replaced += text.substr(copied);
+            ASSERT_EQ(RegexReplace(text, compiled, "-"), replaced)
                 << "pattern " << pattern << " text " << text;
         }
     }

@@ -10,7 +10,31 @@ std::size_t CharBytes(std::string_view text, std::size_t i) {
     return IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
 
+bool IsGbkTrailByte(unsigned char b) {
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
+}
+
 }  // namespace
+
+std::size_t GbkCharWidth(std::string_view text, std::size_t i) {
+    if (i + 1 < text.size() && IsGbkLeadByte(static_cast<unsigned char>(text[i])) &&
+        IsGbkTrailByte(static_cast<unsigned char>(text[i + 1])))
+        return 2;
+    return 1;
+}
+
+std::size_t GbkCharStarts::AtOrAfter(std::size_t pos) {
+    if (pos >= text_.size())
+        return pos;
+    if (pos < known_)
+        known_ = 0;  // not expected (positions do not decrease), but stay exact
+    std::size_t i = pos;
+    while (i > known_ && IsGbkLeadByte(static_cast<unsigned char>(text_[i - 1]))) --i;
+    // i is a start: the text's beginning, the last start found, or after a non-lead byte.
+    while (i < pos) i += GbkCharWidth(text_, i);
+    known_ = i;
+    return i;
+}
 
 std::size_t GbkFind(std::string_view text, std::string_view word, std::size_t from) {
     if (word.empty() || word.size() > text.size())

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <locale>
 
+#include "base/gbk_search.h"
 #include "base/text.h"
 
 namespace vt {
@@ -15,22 +16,6 @@ namespace {
 // locale the patterns are compiled in).
 char FoldAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-char UnfoldAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-
-bool IsGbkTrailByte(unsigned char b) {
-    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFE);
-}
-
-// Bytes taken by the character starting at i: 2 for a lead byte with a valid second
-// byte, otherwise 1 (a stray byte is a character of its own).
-std::size_t CharWidth(const std::string& s, std::size_t i) {
-    if (i + 1 < s.size() && IsGbkLeadByte(static_cast<unsigned char>(s[i])) &&
-        IsGbkTrailByte(static_cast<unsigned char>(s[i + 1])))
-        return 2;
-    return 1;
 }
 
 void AppendHexByte(std::string& out, unsigned char b) {
@@ -61,7 +46,7 @@ std::string PreparePattern(const std::string& p) {
     while (i < n) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
         if (c >= 0x80) {
-            const std::size_t width = CharWidth(p, i);
+            const std::size_t width = GbkCharWidth(p, i);
             if (inClass) {
                 for (std::size_t k = 0; k < width; ++k)
                     AppendHexByte(out, static_cast<unsigned char>(p[i + k]));
@@ -134,34 +119,6 @@ std::string PreparePattern(const std::string& p) {
     return out;
 }
 
-// Where characters start in one text. A byte that cannot lead a double-byte character
-// always ends a character, so whether pos starts one depends only on the run of lead
-// bytes just before it: an even run pairs up. The run is read back no further than the
-// last start found, so a text is never rescanned from its beginning.
-class CharStarts {
-public:
-    explicit CharStarts(const std::string& text) : text_(text) {}
-    // The first character start at or after pos (pos itself past the end).
-    std::size_t AtOrAfter(std::size_t pos) {
-        if (pos >= text_.size())
-            return pos;
-        if (pos < known_) {
-            // Not expected (positions do not decrease), but stay exact.
-            known_ = 0;
-        }
-        std::size_t i = pos;
-        while (i > known_ && IsGbkLeadByte(static_cast<unsigned char>(text_[i - 1]))) --i;
-        // i is a start: the text's beginning, the last start found, or after a non-lead byte.
-        while (i < pos) i += CharWidth(text_, i);
-        known_ = i;
-        return i;
-    }
-
-private:
-    const std::string& text_;
-    std::size_t known_ = 0;  // a character start at or before every position asked
-};
-
 // Bytes of a pattern that cannot be literal text of their own.
 bool IsSyntax(char c) {
     for (const char* s = "\\.[](){}*+?|^$"; *s; ++s)
@@ -179,11 +136,11 @@ bool LeadingGroupCloses(const std::string& p, int opened, std::vector<std::size_
     for (std::size_t i = 0; i < n;) {
         const unsigned char c = static_cast<unsigned char>(p[i]);
         if (c >= 0x80) {
-            i += CharWidth(p, i);
+            i += GbkCharWidth(p, i);
             continue;
         }
         if (c == '\\') {
-            i += 1 + (i + 1 < n ? CharWidth(p, i + 1) : 0);
+            i += 1 + (i + 1 < n ? GbkCharWidth(p, i + 1) : 0);
             continue;
         }
         if (inClass) {
@@ -260,79 +217,19 @@ std::string LiteralPrefix(const std::string& p) {
     return prefix;
 }
 
-// How often a byte stands in a page's markup, roughly: the search looks for the prefix's
-// rarest byte first, so that it stops at few places that are not the prefix.
-int MarkupFrequency(char c) {
-    switch (c) {
-        case ' ':
-        case '<':
-        case '>':
-        case '"':
-        case '=':
-        case '/':
-            return 10;
-        default:
-            break;
-    }
-    if (c >= 'a' && c <= 'z')
-        return std::strchr("etaoinsrlcdhp", c) ? 9 : 5;
-    return 3;
-}
+using Span = LiteralChain::Span;
 
-// The first position at or after from where the (lower-case ASCII) prefix stands, letters
-// in either case; npos when it does not occur.
-std::size_t FindFolded(const std::string& text, std::size_t from, const std::string& prefix) {
-    const std::size_t m = prefix.size();
-    const std::size_t n = text.size();
-    if (m == 0)
-        return from;
-    if (m > n || from > n - m)
-        return std::string::npos;
-    std::size_t anchor = 0;
-    for (std::size_t k = 1; k < m; ++k)
-        if (MarkupFrequency(prefix[k]) < MarkupFrequency(prefix[anchor]))
-            anchor = k;
-    const char lower = prefix[anchor];
-    const char upper = UnfoldAscii(lower);
-    const char* d = text.data();
-    const std::size_t last = n - m + anchor;  // the last place the anchor byte can stand
-    // The next anchor byte of each case at or after at; npos when there is none.
-    auto next = [&](char c, std::size_t at) {
-        if (at > last)
-            return std::string::npos;
-        const void* hit = std::memchr(d + at, c, last + 1 - at);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - d)
-                   : std::string::npos;
-    };
-    std::size_t nextLower = next(lower, from + anchor);
-    std::size_t nextUpper = lower == upper ? std::string::npos : next(upper, from + anchor);
-    for (;;) {
-        const std::size_t hit = std::min(nextLower, nextUpper);
-        if (hit == std::string::npos)
-            return hit;
-        const std::size_t at = hit - anchor;
-        std::size_t k = 0;
-        while (k < m && FoldAscii(d[at + k]) == prefix[k]) ++k;
-        if (k == m)
-            return at;
-        if (hit == nextLower)
-            nextLower = next(lower, hit + 1);
-        else
-            nextUpper = next(upper, hit + 1);
-    }
-}
-
-// The leftmost match at or after from that starts on a character. base is where the
-// searched text begins (for ^, \b and look-behind). prefix: what every match begins with
-// (may be empty); no match can start before its next occurrence, so the matcher starts
-// there. When the matcher gives up on a text (too complex, out of memory) this counts as
-// no further match.
-bool SearchFrom(const std::string& text, std::size_t from, std::size_t base, const Regex& re,
-                const std::string& prefix, CharStarts& starts, boost::smatch& m) {
+// The leftmost match of an engine pattern at or after from that starts on a character.
+// base is where the searched text begins (for ^, \b and look-behind). prefix: what every
+// match begins with (may be null); no match can start before its next occurrence, so the
+// matcher starts there. When the matcher gives up on a text (too complex, out of memory)
+// this counts as no further match.
+bool EngineSearch(const std::string& text, std::size_t from, std::size_t base, const Regex& re,
+                  const LiteralChain* prefix, GbkCharStarts& starts, boost::smatch& m) {
     std::size_t start = starts.AtOrAfter(from);
     try {
         while (start <= text.size()) {
-            const std::size_t candidate = FindFolded(text, start, prefix);
+            const std::size_t candidate = prefix ? prefix->FindStart(text, start, starts) : start;
             if (candidate == std::string::npos)
                 return false;
             if (!boost::regex_search(text.begin() + candidate, text.end(), m, re,
@@ -349,28 +246,64 @@ bool SearchFrom(const std::string& text, std::size_t from, std::size_t base, con
     return false;
 }
 
-void ForEachMatchFrom(const std::string& text, const Regex& re, const std::string& prefix,
-                      const std::function<bool(const boost::smatch&)>& visit) {
-    CharStarts starts(text);
-    boost::smatch m;
-    std::size_t rest = 0;
-    while (rest <= text.size() && SearchFrom(text, rest, rest, re, prefix, starts, m)) {
-        if (!visit(m))
-            return;
-        const std::size_t end = m[0].second - text.begin();
-        if (m[0].length() > 0)
-            rest = end;
-        else
-            rest = end < text.size() ? starts.AtOrAfter(end + 1) : text.size() + 1;
-    }
+void SpansOf(const std::string& text, const boost::smatch& m, std::vector<Span>& spans) {
+    spans.resize(m.size());
+    for (std::size_t g = 0; g < m.size(); ++g)
+        spans[g] = m[g].matched ? Span{static_cast<std::size_t>(m[g].first - text.begin()),
+                                       static_cast<std::size_t>(m[g].second - text.begin())}
+                                : Span{std::string::npos, std::string::npos};
 }
 
+// One pattern's searches over one text, whichever way the pattern is matched.
+class Searcher {
+public:
+    // withEngine: every match also as the engine's, for formatting a replacement (a chain
+    // is then compiled for the engine on the spot).
+    Searcher(const std::string& text, const Pattern& pattern, bool withEngine = false)
+        : text_(text), starts_(text) {
+        if (withEngine && pattern.chain()) {
+            own_ = CompileRegex(pattern.source());
+            re_ = own_ ? &*own_ : nullptr;
+        } else {
+            chain_ = pattern.chain();
+            re_ = pattern.regex();
+            prefix_ = pattern.prefix();
+        }
+    }
+
+    // The leftmost match at or after from on a character start, into groups(); base as
+    // for EngineSearch.
+    bool Next(std::size_t from, std::size_t base) {
+        if (chain_)
+            return chain_->Search(text_, from, starts_, spans_);
+        if (!re_ || !EngineSearch(text_, from, base, *re_, prefix_, starts_, m_))
+            return false;
+        SpansOf(text_, m_, spans_);
+        return true;
+    }
+    MatchGroups groups() const { return MatchGroups(text_, spans_); }
+    const Span& whole() const { return spans_[0]; }
+    // The last match as the engine's (only with withEngine).
+    const boost::smatch& engineMatch() const { return m_; }
+    GbkCharStarts& starts() { return starts_; }
+
+private:
+    const std::string& text_;
+    const LiteralChain* chain_ = nullptr;
+    const Regex* re_ = nullptr;
+    const LiteralChain* prefix_ = nullptr;
+    std::optional<Regex> own_;
+    GbkCharStarts starts_;
+    std::vector<Span> spans_;
+    boost::smatch m_;
+};
+
 // Visits the non-empty groups 1..n of every match; visit returns false to stop.
-void ForEachGroup(const std::string& text, const Pattern& pattern,
-                  const std::function<bool(const std::string&)>& visit) {
-    ForEachMatch(text, pattern, [&](const boost::smatch& m) {
+template <typename Visit>
+void ForEachGroup(const std::string& text, const Pattern& pattern, Visit visit) {
+    ForEachMatch(text, pattern, [&](const MatchGroups& m) {
         for (std::size_t g = 1; g < m.size(); ++g) {
-            if (m[g].matched && m[g].length() > 0 && !visit(m[g].str()))
+            if (m.length(g) > 0 && !visit(m.view(g)))
                 return false;
         }
         return true;
@@ -395,32 +328,66 @@ std::optional<Regex> CompileRegex(const std::string& pattern) {
 
 void ForEachMatch(const std::string& text, const Regex& re,
                   const std::function<bool(const boost::smatch&)>& visit) {
-    ForEachMatchFrom(text, re, std::string(), visit);
+    GbkCharStarts starts(text);
+    boost::smatch m;
+    std::size_t rest = 0;
+    while (rest <= text.size() && EngineSearch(text, rest, rest, re, nullptr, starts, m)) {
+        if (!visit(m))
+            return;
+        const std::size_t end = m[0].second - text.begin();
+        if (m[0].length() > 0)
+            rest = end;
+        else
+            rest = end < text.size() ? starts.AtOrAfter(end + 1) : text.size() + 1;
+    }
 }
 
 void ForEachMatch(const std::string& text, const Pattern& pattern,
-                  const std::function<bool(const boost::smatch&)>& visit) {
-    if (const Regex* re = pattern.get())
-        ForEachMatchFrom(text, *re, pattern.prefix(), visit);
+                  const std::function<bool(const MatchGroups&)>& visit) {
+    if (!pattern.valid())
+        return;
+    Searcher search(text, pattern);
+    std::size_t rest = 0;
+    while (rest <= text.size() && search.Next(rest, rest)) {
+        if (!visit(search.groups()))
+            return;
+        const Span whole = search.whole();
+        if (whole.end > whole.begin)
+            rest = whole.end;
+        else
+            rest = whole.end < text.size() ? search.starts().AtOrAfter(whole.end + 1)
+                                           : text.size() + 1;
+    }
 }
 
-Pattern::Pattern(const std::string& pattern) : re_(CompileRegex(pattern)) {
-    if (re_)
-        prefix_ = LiteralPrefix(pattern);
+Pattern::Pattern(const std::string& pattern)
+    : source_(pattern), chain_(LiteralChain::Parse(pattern)) {
+    if (chain_)
+        return;
+    re_ = CompileRegex(pattern);
+    if (!re_)
+        return;
+    const std::string prefix = LiteralPrefix(pattern);
+    if (!prefix.empty())
+        prefix_ = LiteralChain::Parse(prefix);
 }
 
-std::string RegexFirst(const std::string& text, const Pattern& pattern) {
-    std::string first;
-    ForEachGroup(text, pattern, [&](const std::string& group) {
+std::string_view RegexFirstView(const std::string& text, const Pattern& pattern) {
+    std::string_view first;
+    ForEachGroup(text, pattern, [&](std::string_view group) {
         first = group;
         return false;
     });
     return first;
 }
 
+std::string RegexFirst(const std::string& text, const Pattern& pattern) {
+    return std::string(RegexFirstView(text, pattern));
+}
+
 std::string RegexAll(const std::string& text, const Pattern& pattern) {
     std::string all;
-    ForEachGroup(text, pattern, [&](const std::string& group) {
+    ForEachGroup(text, pattern, [&](std::string_view group) {
         all += group;
         all += "\r\n";
         return true;
@@ -432,8 +399,8 @@ std::optional<std::vector<std::string>> RegexList(const std::string& text, const
     if (text.empty())
         return std::nullopt;
     std::vector<std::string> list;
-    ForEachGroup(text, pattern, [&](const std::string& group) {
-        list.push_back(group);
+    ForEachGroup(text, pattern, [&](std::string_view group) {
+        list.emplace_back(group);
         return true;
     });
     return list;
@@ -441,31 +408,40 @@ std::optional<std::vector<std::string>> RegexList(const std::string& text, const
 
 std::string RegexReplace(const std::string& text, const Pattern& pattern,
                          const std::string& replacement) {
-    const Regex* re = pattern.get();
-    if (!re)
+    if (!pattern.valid())
         return text;
-    CharStarts starts(text);
-    boost::smatch m;
+    // Without '$' or '\\' a Perl-style replacement is its own text.
+    const bool formatted = replacement.find_first_of("$\\") != std::string::npos;
+    Searcher search(text, pattern, formatted);
     std::string out;
     std::size_t copied = 0;  // text before this is in out
     std::size_t from = 0;
-    while (from <= text.size() && SearchFrom(text, from, 0, *re, pattern.prefix(), starts, m)) {
-        const std::size_t begin = m[0].first - text.begin();
-        const std::size_t end = m[0].second - text.begin();
+    bool replaced = false;
+    while (from <= text.size() && search.Next(from, 0)) {
+        const std::size_t begin = search.whole().begin;
+        const std::size_t end = search.whole().end;
+        if (!replaced)
+            out.reserve(text.size());
+        replaced = true;
         out.append(text, copied, begin - copied);
-        out += m.format(replacement, boost::format_perl);
+        if (formatted)
+            out += search.engineMatch().format(replacement, boost::format_perl);
+        else
+            out += replacement;
         copied = end;
         if (end > begin) {
             from = end;
         } else if (end < text.size()) {
             // An empty match: keep the next character and search after it.
-            from = starts.AtOrAfter(end + 1);
+            from = search.starts().AtOrAfter(end + 1);
             out.append(text, end, from - end);
             copied = from;
         } else {
             break;
         }
     }
+    if (!replaced)
+        return text;
     out.append(text, copied, std::string::npos);
     return out;
 }

@@ -135,6 +135,9 @@ std::string TrimRight(std::string_view text) {
 }
 
 std::string WithoutZeroBytes(std::string_view text) {
+    // Pages seldom hold one: most texts are copied whole.
+    if (text.empty() || std::memchr(text.data(), '\0', text.size()) == nullptr)
+        return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (char c : text)
@@ -144,7 +147,10 @@ std::string WithoutZeroBytes(std::string_view text) {
 }
 
 std::string Trim(std::string_view text) {
-    return TrimLeft(TrimRight(text));
+    std::size_t b = 0, e = text.size();
+    while (e > 0 && IsTrimSpace(text[e - 1])) --e;
+    while (b < e && IsTrimSpace(text[b])) ++b;
+    return std::string(text.substr(b, e - b));
 }
 
 bool IsGbkLeadByte(unsigned char b) {

@@ -39,30 +39,22 @@ class ListPattern {
 public:
     explicit ListPattern(const char* pattern) : pattern_(pattern) {}
 
-    // Every non-empty group of every match, in page order.
+    // Every non-empty group of every match, in page order, as views into text.
     template <typename Visit>
     void ForEachGroup(const std::string& text, Visit visit) const {
-        ForEachMatch(text, pattern_, [&](const boost::smatch& m) {
+        ForEachMatch(text, pattern_, [&](const MatchGroups& m) {
             for (std::size_t g = 1; g < m.size(); ++g)
-                if (m[g].matched && m[g].length() > 0)
-                    visit(m[g].str());
+                if (m.length(g) > 0)
+                    visit(m.view(g));
             return true;
         });
     }
 
-    // The first non-empty group, as RegexFirst gives it.
-    std::string First(const std::string& text) const {
-        std::string first;
-        ForEachMatch(text, pattern_, [&](const boost::smatch& m) {
-            for (std::size_t g = 1; g < m.size(); ++g)
-                if (m[g].matched && m[g].length() > 0) {
-                    first = m[g].str();
-                    return false;
-                }
-            return true;
-        });
-        return first;
+    // The first non-empty group, as RegexFirst gives it, as a view into text.
+    std::string_view FirstView(const std::string& text) const {
+        return RegexFirstView(text, pattern_);
     }
+    std::string First(const std::string& text) const { return std::string(FirstView(text)); }
 
 private:
     Pattern pattern_;
@@ -99,7 +91,7 @@ constexpr int kSearchRowWaitMs = 50;
 // Checks made before a book has a row write no status.
 constexpr int kNoRow = -1;
 
-bool Contains(const std::string& text, const char* part) {
+bool Contains(std::string_view text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
@@ -107,8 +99,13 @@ void CountPending(AppContext& ctx) {
     CountFiltered(ctx, CounterBox::PendingFiltered);
 }
 
-std::string ProductId(AppContext& ctx, const std::string& address) {
-    return Trim(ExtractProductIds(ctx, address));
+// The links' pattern, prepared once per page for all its items.
+Pattern ProductLinks(AppContext& ctx) {
+    return ProductLinkPattern(ctx.hosts().Host(HostRole::SourceProduct));
+}
+
+std::string ProductId(const Pattern& productLinks, const std::string& address) {
+    return Trim(ExtractProductIds(productLinks, address));
 }
 
 // The marketplace already sells a book with this outer code.
@@ -161,13 +158,13 @@ bool InPriceRange(AppContext& ctx, const std::string& listPrice, const std::stri
                         cfg.PriceRangeFrom(), cfg.PriceRangeTo());
 }
 
-bool CategoryItem(AppContext& ctx, const std::string& pageItem) {
+bool CategoryItem(AppContext& ctx, std::string_view pageItem, const Pattern& productLinks) {
     // Fields never carry the page's zero bytes (see WithoutZeroBytes).
     const std::string item = WithoutZeroBytes(pageItem);
     if (!Contains(item, kSelfRun))
         return false;
     const std::string address = Patterns().address.First(item);
-    const std::string id = ProductId(ctx, address);
+    const std::string id = ProductId(productLinks, address);
     if (ctx.config().CHKFiltData()) {
         if (ctx.db().IsPublished(id) || ctx.db().IsForbiddenMark(id) || OnSale(ctx, id)) {
             CountPending(ctx);
@@ -181,7 +178,7 @@ bool CategoryItem(AppContext& ctx, const std::string& pageItem) {
         price = Patterns().priceSale.First(item);
     const std::string date = Patterns().date.First(item);
     const std::string author = Patterns().categoryAuthor.First(item);
-    const std::string publisher = Trim(Patterns().publisher.First(item));
+    const std::string publisher = Trim(Patterns().publisher.FirstView(item));
 
     if (ctx.db().IsForbiddenPublisher(publisher) || listPrice.empty() || price.empty() ||
         date.empty() || publisher.empty() || author.empty() || title.empty() || address.empty() ||
@@ -191,6 +188,47 @@ bool CategoryItem(AppContext& ctx, const std::string& pageItem) {
     }
     AppendListRow(ctx, ListRow(id, title, listPrice, price, author, publisher, date),
                   kRowInsertWaitMs);
+    return true;
+}
+
+// One search item, its zero bytes already dropped; true when a row was appended.
+bool SearchItem(AppContext& ctx, const std::string& item, const Pattern& productLinks) {
+    const SysConfig& cfg = ctx.config();
+    const std::string address = Trim(Patterns().address.FirstView(item));
+    const std::string id = ProductId(productLinks, address);
+    if (cfg.CHKFiltData()) {
+        if (ctx.db().IsPublished(id) || OnSale(ctx, id)) {
+            CountPending(ctx);
+            return false;
+        }
+    } else if (!CheckStock(ctx, id, kNoRow)) {
+        return false;
+    }
+
+    std::string title = Trim(Patterns().title.FirstView(item));
+    CountIfForbidden(ctx, title, CounterBox::PendingFiltered, kNoRow);
+    if (cfg.RemoveLastKuoHaoP())
+        title = CutAtLastBracket(title);
+    title = RemoveTitleBrackets(title);
+
+    const std::string listPrice = Trim(Patterns().searchListPrice.FirstView(item));
+    std::string price = Trim(Patterns().searchPrice.FirstView(item));
+    if (price.empty())
+        price = Patterns().priceSale.First(item);
+    if (price.empty() && cfg.CHKFiltData())
+        price = Trim(Patterns().searchPriceRight.FirstView(item));
+    const std::string date = Trim(Patterns().date.FirstView(item));
+    const std::string author = Trim(Patterns().searchAuthor.FirstView(item));
+    CountIfForbidden(ctx, author, CounterBox::PendingFiltered, kNoRow);
+    const std::string publisher = Trim(Patterns().searchPublisher.FirstView(item));
+
+    if (listPrice.empty() || price.empty() || date.empty() || publisher.empty() || author.empty() ||
+        title.empty() || address.empty() || !Contains(address, ".html")) {
+        CountPending(ctx);
+        return false;
+    }
+    AppendListRow(ctx, ListRow(id, title, listPrice, price, author, publisher, date),
+                  kSearchRowWaitMs);
     return true;
 }
 
@@ -241,64 +279,29 @@ int AppendListRow(AppContext& ctx, ToCollectRow cells, int waitMs) {
 }
 
 void ParseSearchPage(AppContext& ctx, const std::string& page) {
-    Patterns().searchItem.ForEachGroup(page, [&](const std::string& item) {
+    const Pattern productLinks = ProductLinks(ctx);
+    Patterns().searchItem.ForEachGroup(page, [&](std::string_view item) {
         if (ctx.config().VantrellZiShouP() && !Contains(item, kSelfRun))
             return;
-        ParseSearchItem(ctx, item);
+        // Fields never carry the page's zero bytes (see WithoutZeroBytes), and a forbidden
+        // word split by one is still found.
+        SearchItem(ctx, WithoutZeroBytes(item), productLinks);
     });
 }
 
 bool ParseSearchItem(AppContext& ctx, const std::string& pageItem) {
-    // Fields never carry the page's zero bytes (see WithoutZeroBytes), and a forbidden
-    // word split by one is still found.
-    const std::string item = WithoutZeroBytes(pageItem);
-    const SysConfig& cfg = ctx.config();
-    const std::string address = Trim(Patterns().address.First(item));
-    const std::string id = ProductId(ctx, address);
-    if (cfg.CHKFiltData()) {
-        if (ctx.db().IsPublished(id) || OnSale(ctx, id)) {
-            CountPending(ctx);
-            return false;
-        }
-    } else if (!CheckStock(ctx, id, kNoRow)) {
-        return false;
-    }
-
-    std::string title = Trim(Patterns().title.First(item));
-    CountIfForbidden(ctx, title, CounterBox::PendingFiltered, kNoRow);
-    if (cfg.RemoveLastKuoHaoP())
-        title = CutAtLastBracket(title);
-    title = RemoveTitleBrackets(title);
-
-    const std::string listPrice = Trim(Patterns().searchListPrice.First(item));
-    std::string price = Trim(Patterns().searchPrice.First(item));
-    if (price.empty())
-        price = Patterns().priceSale.First(item);
-    if (price.empty() && cfg.CHKFiltData())
-        price = Trim(Patterns().searchPriceRight.First(item));
-    const std::string date = Trim(Patterns().date.First(item));
-    const std::string author = Trim(Patterns().searchAuthor.First(item));
-    CountIfForbidden(ctx, author, CounterBox::PendingFiltered, kNoRow);
-    const std::string publisher = Trim(Patterns().searchPublisher.First(item));
-
-    if (listPrice.empty() || price.empty() || date.empty() || publisher.empty() || author.empty() ||
-        title.empty() || address.empty() || !Contains(address, ".html")) {
-        CountPending(ctx);
-        return false;
-    }
-    AppendListRow(ctx, ListRow(id, title, listPrice, price, author, publisher, date),
-                  kSearchRowWaitMs);
-    return true;
+    return SearchItem(ctx, WithoutZeroBytes(pageItem), ProductLinks(ctx));
 }
 
 void ParseCategoryPage(AppContext& ctx, const std::string& page) {
-    Patterns().categoryItem.ForEachGroup(page,
-                                         [&](const std::string& item) { CategoryItem(ctx, item); });
+    const Pattern productLinks = ProductLinks(ctx);
+    Patterns().categoryItem.ForEachGroup(
+        page, [&](std::string_view item) { CategoryItem(ctx, item, productLinks); });
 }
 
 void ParsePromoPage(AppContext& ctx, const std::string& page) {
     CollectJob& job = ctx.job();
-    Patterns().promoItem.ForEachGroup(page, [&](const std::string& found) {
+    Patterns().promoItem.ForEachGroup(page, [&](std::string_view found) {
         const std::string id = Trim(WithoutZeroBytes(found));
         {
             // The check and the append are one step, as the page lists some books

@@ -18,7 +18,7 @@ namespace {
 // The first non-empty result of the patterns, tried in order.
 // A value as a field takes it: a zero byte in the page is dropped (see WithoutZeroBytes).
 std::string Found(const std::string& text, const Pattern& pattern) {
-    return WithoutZeroBytes(RegexFirst(text, pattern));
+    return WithoutZeroBytes(RegexFirstView(text, pattern));
 }
 
 std::string FirstOf(const std::string& text, std::initializer_list<const Pattern*> patterns) {
@@ -200,8 +200,16 @@ bool HasBuyButton(const DetailPage& page) {
     return false;
 }
 
+Pattern ProductLinkPattern(const std::string& productHost) {
+    return Pattern(productHost + "/(.*?).html");
+}
+
+std::string ExtractProductIds(const Pattern& productLinks, const std::string& text) {
+    return WithoutZeroBytes(RegexAll(text, productLinks));
+}
+
 std::string ExtractProductIds(const std::string& productHost, const std::string& text) {
-    return WithoutZeroBytes(RegexAll(text, productHost + "/(.*?).html"));
+    return ExtractProductIds(ProductLinkPattern(productHost), text);
 }
 
 std::string ExtractProductIds(AppContext& ctx, const std::string& text) {

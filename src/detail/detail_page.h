@@ -11,6 +11,7 @@ namespace vt {
 
 class AppContext;
 class Hosts;
+class Pattern;
 struct HttpOptions;
 
 // The whole text of one product page (GBK), as the fetch returned it.
@@ -75,6 +76,9 @@ bool HasBuyButton(const DetailPage& page);
 // Every product id linked on a page of the product host, each followed by "\r\n".
 std::string ExtractProductIds(const std::string& productHost, const std::string& text);
 std::string ExtractProductIds(AppContext& ctx, const std::string& text);
+// The same with the links' pattern prepared once for many texts (a list page's items).
+Pattern ProductLinkPattern(const std::string& productHost);
+std::string ExtractProductIds(const Pattern& productLinks, const std::string& text);
 
 // True when the book counts as in stock under the regional stock rule, asking the
 // ticked regions of the settings in list order. Under the any-region-out rule a region
