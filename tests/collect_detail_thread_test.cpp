@@ -154,3 +154,41 @@ TEST_F(DetailThreadTest, ALapsedLoginPausesItAndANewLoginResumesIt) {
     EXPECT_EQ(Processed(), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(lapseNotices, 1);  // announced once per lapse
 }
+
+namespace {
+
+TEST_F(DetailThreadTest, WaitsWhileTooManyCollectedBooksWaitForAPublisher) {
+    ctx.job().RunningListThreads = 1;
+    for (int i = 0; i < 10; ++i) AddRow();
+    // More books waiting than the backlog allows, and a publisher that will take them.
+    for (int i = 0; i <= kCollectedBacklog; ++i)
+        ctx.collected().AppendWithRecord(CollectedRow{}, std::make_unique<O_BookInfo>());
+    ++ctx.job().RunningPublishers;
+    Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_TRUE(Processed().empty());
+
+    // Worked off to just above half: still held back, so pages are read in runs.
+    auto takeUpTo = [this](int cursor) {
+        {
+            std::lock_guard<std::timed_mutex> lock(ctx.job().WorkerCursorLock);
+            ctx.job().ProcessingCursor = cursor;
+        }
+        ctx.job().Wake.Notify();
+    };
+    takeUpTo(ctx.collected().Count() - kCollectedBacklog / 2 - 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_TRUE(Processed().empty());
+    takeUpTo(ctx.collected().Count() - kCollectedBacklog / 2);
+    EXPECT_TRUE(WaitUntil([&] { return Processed().size() == 10u; }));
+
+    // With no publisher left the backlog can never shrink: the stage does not wait on it.
+    takeUpTo(0);
+    --ctx.job().RunningPublishers;
+    for (int i = 0; i < 5; ++i) AddRow();
+    EXPECT_TRUE(WaitUntil([&] { return Processed().size() == 15u; }));
+    ctx.panel().PressStop();
+    ctx.workers().JoinAll();
+}
+
+}  // namespace

@@ -208,6 +208,7 @@ int RunCollect(const CollectOptions& o) {
     std::cerr << "upload pacing: " << ctx->publishing().PublishPacingMs()
               << " ms per upload and account" << std::endl;
     panel.SetPreviewOnly(o.noPublish);
+    KeepRecordsOnlyForDataFiles(*ctx);
     if (!PressStart(*ctx))
         return refusal();
     for (const auto& m : messages) std::cerr << U8(m) << std::endl;

@@ -112,6 +112,7 @@ int RunImport(const ImportOptions& o) {
     ApplyPacing(*ctx, o.pacingMs);
     std::cerr << "importing " << codes << " codes; upload pacing "
               << ctx->publishing().PublishPacingMs() << " ms per upload" << std::endl;
+    KeepRecordsOnlyForDataFiles(*ctx);
     ResultsPanel results(*ctx);
     AppContext& c = *ctx;
     if (!results.ImportCodes(Gbk(copy.path()),

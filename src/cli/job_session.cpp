@@ -9,6 +9,7 @@
 #include <iostream>
 #include <thread>
 
+#include "app/data_files.h"
 #include "app/job_progress.h"
 #include "app/panel_actions.h"
 #include "cli/cli_common.h"
@@ -94,6 +95,12 @@ void AddPacingOption(CLI::App& command, int& pacingMs) {
                     "Least time per upload and account in ms (default 3000, as the marketplace "
                     "expects; a shorter one is for the stand-ins)")
         ->check(CLI::Range(0, 60000));
+}
+
+void KeepRecordsOnlyForDataFiles(AppContext& ctx) {
+    const bool filesWanted =
+        DataFileChoices::FromSettings(ctx.config()).Any() || ctx.panel().PreviewOnly();
+    ctx.collected().SetKeepHandledRecords(filesWanted);
 }
 
 void ApplyPacing(AppContext& ctx, int pacingMs) {

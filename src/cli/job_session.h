@@ -29,6 +29,9 @@ void AddAccountOptions(CLI::App& command, AccountOptions& options);
 void AddPacingOption(CLI::App& command, int& pacingMs);
 // Applies it to the context before the job starts.
 void ApplyPacing(AppContext& ctx, int pacingMs);
+// A headless run writes its data files at its end and never again: when the settings
+// choose none (and no preview asks for the workbook), a handled book's record is let go.
+void KeepRecordsOnlyForDataFiles(AppContext& ctx);
 
 // The account options and their files, before any work: --nick and --password-file
 // together, or --cookie-file; each file readable and of its kind. required: the command

@@ -20,6 +20,10 @@ inline constexpr int kCrawlerCursorWaitMs = 3000;
 inline constexpr int kDetailCursorWaitMs = 50;
 inline constexpr int kRowInsertWaitMs = 1000;
 inline constexpr int kImageLockWaitMs = 3000;
+// Collected books waiting for a publishing thread beyond which the detail stage waits:
+// it reads pages far faster than books are published, and each waiting book holds its
+// whole record (descriptions included), so a large job would otherwise hold them all.
+inline constexpr int kCollectedBacklog = 256;
 
 // Lowers a busy count when the row it stands for is finished, however that ends.
 class BusyRelease {
@@ -108,6 +112,9 @@ struct CollectJob {
     int ProcessingCursor = 0;
 
     std::atomic<int> RunningListThreads{0};
+    // Publishing threads that have not left yet: only while one runs is the backlog
+    // of collected books worked off, so only then does the detail stage wait for it.
+    std::atomic<int> RunningPublishers{0};
     // Rows taken from a cursor and not finished yet, by the detail stage and by the
     // publishing threads. Raised under WorkerCursorLock together with the cursor, so a
     // reader holding the lock never sees a taken row that is neither busy nor done.

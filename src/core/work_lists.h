@@ -61,7 +61,9 @@ public:
     };
 
     // Appends a row (unchecked) and returns its index.
-    int Append(Row row) { return AppendEntry(Entry{std::move(row), false, nullptr, nullptr, {}, 0}); }
+    int Append(Row row) {
+        return AppendEntry(Entry{std::move(row), false, nullptr, nullptr, {}, 0});
+    }
 
     int Count() const {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -235,8 +237,8 @@ class CollectedList : public WorkList<kCollectedColumns> {
 public:
     // Appends a row with its record attached and returns the row index.
     int AppendWithRecord(Row row, std::unique_ptr<O_BookInfo> record) {
-        return AppendEntry(Entry{std::move(row), false,
-                                 std::shared_ptr<O_BookInfo>(std::move(record)), nullptr, {}, 0});
+        return AppendEntry(Entry{
+            std::move(row), false, std::shared_ptr<O_BookInfo>(std::move(record)), nullptr, {}, 0});
     }
 
     // The record attached to a row (shared, so that clearing the list while a publishing
@@ -253,8 +255,19 @@ public:
     // that record (the list may have been emptied and refilled meanwhile).
     void ReleaseRecord(RowRef row, const O_BookInfo* record) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (Valid(row, 0) && rows_[row.index].record.get() == record)
+        if (!Valid(row, 0) || rows_[row.index].record.get() != record)
+            return;
+        if (keepHandled_)
             rows_[row.index].handled = std::move(rows_[row.index].record);
+        else
+            rows_[row.index].record.reset();
+    }
+
+    // Whether a handled book's record stays for the data files (the default). A run that
+    // will write none lets it go, so its memory stays flat however many books it handles.
+    void SetKeepHandledRecords(bool keep) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        keepHandled_ = keep;
     }
 
     // The row's book whether or not it has been handled yet; null when the row has none.
@@ -277,6 +290,9 @@ public:
             return {};
         return rows_[row.index].itemCategory;
     }
+
+private:
+    bool keepHandled_ = true;  // guarded by mutex_
 };
 
 }  // namespace vt

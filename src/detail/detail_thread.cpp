@@ -25,6 +25,7 @@ void StartDetailThread(AppContext& ctx, RowProcessor process) {
 void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
     CollectJob& job = ctx.job();
     ToCollectList& rows = ctx.toCollect();
+    bool heldBack = false;  // waiting for the publishers to work off the backlog
     for (;;) {
         // Read before the tests: whatever changes after them ends the idle wait at once.
         const std::uint64_t seen = job.Wake.Generation();
@@ -43,7 +44,12 @@ void RunDetailLoop(AppContext& ctx, const RowProcessor& process) {
             if (!LockWithin(job.WorkerCursorLock, kDetailCursorWaitMs))
                 continue;
             std::lock_guard<std::timed_mutex> lock(job.WorkerCursorLock, std::adopt_lock);
-            if (job.DetailCursor < rows.Count()) {
+            // Once held back, the stage goes on only when half the backlog is worked off:
+            // it then reads pages in runs instead of one per published book.
+            const int backlog = ctx.collected().Count() - job.ProcessingCursor;
+            heldBack = job.RunningPublishers > 0 &&
+                       backlog > (heldBack ? kCollectedBacklog / 2 : kCollectedBacklog);
+            if (!heldBack && job.DetailCursor < rows.Count()) {
                 row = rows.Ref(job.DetailCursor++);
                 ++job.DetailBusy;
             }

@@ -153,6 +153,15 @@ bool PublishBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
 }  // namespace
 
 void PublishingThread(AppContext& ctx, PublishVariant variant) {
+    // Counted while it runs; its leaving wakes a detail stage that waits on the backlog.
+    struct Running {
+        explicit Running(CollectJob& j) : job(j) { ++job.RunningPublishers; }
+        ~Running() {
+            --job.RunningPublishers;
+            job.Wake.Notify();
+        }
+        CollectJob& job;
+    } running(ctx.job());
     for (;;) {
         try {
             // Read before the tests: whatever changes after them ends the idle wait at once.
@@ -170,6 +179,8 @@ void PublishingThread(AppContext& ctx, PublishVariant variant) {
                 continue;
             }
             BusyRelease release(ctx.job().PublishBusy);
+            // One book fewer waiting: a detail stage held back by the backlog may go on.
+            ctx.job().Wake.Notify();
             // A row whose book was already handled in an earlier pass holds no record.
             std::shared_ptr<O_BookInfo> book = ctx.collected().Record(row);
             if (!book)
