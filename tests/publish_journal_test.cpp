@@ -19,6 +19,7 @@
 #include "support/local_sites.h"
 #include "support/market_client.h"
 #include "support/market_stage.h"
+#include "support/product_pages.h"
 #include "support/stand_in_hosts.h"
 #include "support/temp_app_dir.h"
 
@@ -325,19 +326,11 @@ protected:
 
     // A collected row of the book, as the detail stage hands it over.
     int Collect(AppContext& ctx, const sim::Book& book) {
-        auto record = std::make_unique<O_BookInfo>();
-        record->BookName = book.title;
-        record->ISBN = book.isbn;
-        record->OuterCode = book.id;
-        record->MarketPrice = book.listPrice;
-        record->SellPrice = book.salePrice;
-        record->Author = book.author;
-        record->PressName = book.publisher;
-        record->RemoteImageUrl = store_.origin() + book.picture;
         market_.SetCategoryAnswer(book.isbn, sim::CategoryAnswer::NewBook);
         CollectedRow row{};
         row[kOuterCodeCol] = book.id;
-        return ctx.collected().AppendWithRecord(row, std::move(record));
+        return ctx.collected().AppendWithRecord(
+            row, vt::testing::CollectedRecordOf(book, store_.origin()));
     }
 
     // The row's book handled as a publishing thread handles it.

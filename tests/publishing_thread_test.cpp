@@ -15,6 +15,7 @@
 #include "core/session.h"
 #include "sim/bookstore_sim.h"
 #include "sim/market_sim.h"
+#include "support/product_pages.h"
 #include "support/stand_in_hosts.h"
 #include "support/temp_app_dir.h"
 
@@ -61,17 +62,8 @@ protected:
 
     // The record the detail stage would hand over for a book of the stand-in bookstore.
     std::unique_ptr<O_BookInfo> Record(const sim::Book& book) {
-        auto record = std::make_unique<O_BookInfo>();
-        record->BookName = book.title;
-        record->ISBN = book.isbn;
-        record->OuterCode = book.id;
-        record->MarketPrice = book.listPrice;
-        record->SellPrice = book.salePrice;
-        record->Author = book.author;
-        record->PressName = book.publisher;
-        record->RemoteImageUrl = book.picture.empty() ? "" : store_.origin() + book.picture;
         market_.SetCategoryAnswer(book.isbn, sim::CategoryAnswer::NewBook);
-        return record;
+        return vt::testing::CollectedRecordOf(book, store_.origin());
     }
 
     int Collect(const sim::Book& book) {

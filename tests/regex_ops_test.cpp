@@ -14,6 +14,15 @@
 namespace vt {
 namespace {
 
+// The oracle's own reading of a GBK character: a lead byte with a trail byte after it
+// (0x40-0x7E or 0x80-0xFE) is two bytes wide, anything else one.
+std::size_t CharWidthAt(std::string_view text, std::size_t at) {
+    if (at + 1 >= text.size() || !IsGbkLeadByte(static_cast<unsigned char>(text[at])))
+        return 1;
+    const auto trail = static_cast<unsigned char>(text[at + 1]);
+    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE) ? 2 : 1;
+}
+
 using testing::U8;
 
 struct FirstCase {
@@ -157,14 +166,7 @@ std::string FreshAll(const std::string& text, const std::string& pattern) {
                            boost::regex::no_mod_m);
     auto startAtOrAfter = [&](std::size_t pos) {
         std::size_t at = 0;
-        while (at < pos && at < text.size())
-            at += at + 1 < text.size() && IsGbkLeadByte(static_cast<unsigned char>(text[at])) &&
-                          ((static_cast<unsigned char>(text[at + 1]) >= 0x40 &&
-                            static_cast<unsigned char>(text[at + 1]) <= 0x7E) ||
-                           (static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
-                            static_cast<unsigned char>(text[at + 1]) <= 0xFE))
-                      ? 2
-                      : 1;
+        while (at < pos && at < text.size()) at += CharWidthAt(text, at);
         return at < pos ? pos : at;
     };
     std::string all;
@@ -278,14 +280,7 @@ std::vector<Spans> EngineMatches(const std::string& text, const std::string& pat
                             boost::regex::no_mod_m);
     auto isStart = [&](std::size_t pos) {
         std::size_t at = 0;
-        while (at < pos)
-            at += at + 1 < text.size() && IsGbkLeadByte(static_cast<unsigned char>(text[at])) &&
-                          ((static_cast<unsigned char>(text[at + 1]) >= 0x40 &&
-                            static_cast<unsigned char>(text[at + 1]) <= 0x7E) ||
-                           (static_cast<unsigned char>(text[at + 1]) >= 0x80 &&
-                            static_cast<unsigned char>(text[at + 1]) <= 0xFE))
-                      ? 2
-                      : 1;
+        while (at < pos) at += CharWidthAt(text, at);
         return at == pos;
     };
     std::vector<Spans> matches;

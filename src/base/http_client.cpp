@@ -308,15 +308,13 @@ std::string MergeCookies(const std::string& cookie, const std::vector<std::strin
 
 // The result code of an exchange that was sent: a transport error (an unreachable host
 // among them) gives "dwError = N"; an answer gives its body when the status was 200.
-int ExchangeOutcome(CURL* h, CURLcode code, std::string& body, std::string& response) {
-    if (code != CURLE_OK) {
-        response = DwError(code);
-        return code == CURLE_OPERATION_TIMEDOUT ? kPostTimedOut : kPostFailed;
+int ExchangeOutcome(const PageResult& exchange, std::string& response) {
+    if (exchange.transportError != CURLE_OK) {
+        response = DwError(static_cast<CURLcode>(exchange.transportError));
+        return exchange.transportError == CURLE_OPERATION_TIMEDOUT ? kPostTimedOut : kPostFailed;
     }
-    long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
-    if (status == 200)
-        response = std::move(body);
+    if (exchange.status == 200)
+        response = exchange.text;
     return kPostDone;
 }
 
@@ -330,8 +328,8 @@ int BrowserExchange(const std::string& url, const std::string* formBody, const s
     Request req;
     if (!req.handle())
         return kPostCannotOpen;
-    std::string body;
-    Configure(req, url, options, body);
+    PageResult exchange;
+    Configure(req, url, options, exchange.text);
     std::vector<std::string> setCookies;
     CURL* h = req.handle();
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CollectSetCookie);
@@ -355,7 +353,8 @@ int BrowserExchange(const std::string& url, const std::string* formBody, const s
     cookies = MergeCookies(cookies, setCookies);
     if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
         return kPostBadUrl;
-    return ExchangeOutcome(h, code, body, page);
+    NoteOutcome(h, code, exchange);
+    return ExchangeOutcome(exchange, page);
 }
 
 }  // namespace
@@ -475,13 +474,7 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
     });
     if (noHandle)
         return kPostNoConnection;
-    if (result.transportError != 0) {
-        response = DwError(static_cast<CURLcode>(result.transportError));
-        return result.transportError == CURLE_OPERATION_TIMEDOUT ? kPostTimedOut : kPostFailed;
-    }
-    if (result.status == 200)
-        response = result.text;
-    return kPostDone;
+    return ExchangeOutcome(result, response);
 }
 
 int MarketPostKeyword(const std::string& url, const std::string& keyword, std::string& response,

@@ -64,15 +64,12 @@ Pattern SectionPattern(BookSection section) {
 
 }  // namespace
 
-DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id, const HttpOptions& options) {
+DetailPage FetchDetailPage(AppContext& ctx, const std::string& id) {
     // Ids are digits; an imported code may hold anything, and must stay inside the path.
     PageResult read = HttpHelper::ReadPage(
-        hosts.Url(HostRole::SourceProduct, "/" + UrlEncodeAnsi(id) + ".html"), options);
+        ctx.hosts().Url(HostRole::SourceProduct, "/" + UrlEncodeAnsi(id) + ".html"),
+        ctx.ReadOptions(Site::Store));
     return DetailPage{std::move(read.text), std::move(read.error)};
-}
-
-DetailPage FetchDetailPage(AppContext& ctx, const std::string& id) {
-    return FetchDetailPage(ctx.hosts(), id, ctx.ReadOptions(Site::Store));
 }
 
 std::string ExtractProductName(const DetailPage& page) {

@@ -10,9 +10,7 @@
 namespace vt {
 
 class AppContext;
-class Hosts;
 class Pattern;
-struct HttpOptions;
 
 // The whole text of one product page (GBK), as the fetch returned it.
 struct DetailPage {
@@ -52,7 +50,6 @@ enum class BookParam { WordCount, PageCount, Edition, Binding, BookFormat };
 
 // "/" + id + ".html" on the product host, read with the store's options (retries);
 // readError says when it could not be read.
-DetailPage FetchDetailPage(const Hosts& hosts, const std::string& id, const HttpOptions& options);
 DetailPage FetchDetailPage(AppContext& ctx, const std::string& id);
 
 std::string ExtractProductName(const DetailPage& page);
