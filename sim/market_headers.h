@@ -10,9 +10,6 @@
 
 namespace vt::sim {
 
-// The multipart boundary of the seller pages' forms.
-inline constexpr char kMarketBoundary[] = "---------------------------7e0e2e250716";
-
 struct PostShape {
     std::string refererPath;  // the Referer must contain this path
     std::string contentType;  // exact value

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/text.h"
+#include "sim/form_parsing.h"
 #include "sim/market_categories.h"
 #include "sim/market_headers.h"
 #include "sim/market_sim.h"
@@ -52,10 +53,25 @@ bool PositiveCount(const std::string& text) {
     return std::stol(t) > 0;
 }
 
-const std::string& MultipartContentType() {
-    static const std::string kType =
-        std::string("multipart/form-data; boundary=") + kMarketBoundary;
-    return kType;
+// The boundary a multipart POST names, when it has the shape the seller pages' browser
+// gives it: 27 hyphens, then 8 to 40 hex digits, drawn anew for every form. Empty for any
+// other Content-Type.
+std::string BrowserBoundary(const HttpRequest& req) {
+    const std::string boundary = BoundaryOf(req.Header("Content-Type"));
+    const std::size_t hyphens = boundary.find_first_not_of('-');
+    if (hyphens != 27)
+        return {};
+    const std::size_t digits = boundary.size() - hyphens;
+    if (digits < 8 || digits > 40 ||
+        boundary.find_first_not_of("0123456789abcdefABCDEF", hyphens) != std::string::npos)
+        return {};
+    return boundary;
+}
+
+// The Content-Type a POST with that boundary must carry; one no request matches when the
+// request named no browser boundary.
+std::string MultipartContentType(const std::string& boundary) {
+    return "multipart/form-data; boundary=" + (boundary.empty() ? "(none)" : boundary);
 }
 
 }  // namespace
@@ -66,12 +82,13 @@ HttpResponse MarketSim::UploadImage(const HttpRequest& req) {
         if (!SessionOf(req))
             return UploadRefused("请先登录");
     }
-    std::string wrong =
-        CheckPostHeaders(req, {"/auction/publish/publish.htm", MultipartContentType(), false});
+    const std::string boundary = BrowserBoundary(req);
+    std::string wrong = CheckPostHeaders(
+        req, {"/auction/publish/publish.htm", MultipartContentType(boundary), false});
     if (!wrong.empty())
         return UploadRefused("请求头不符：" + wrong);
     std::vector<MultipartPart> parts;
-    if (!ParseMultipart(req.body, kMarketBoundary, parts))
+    if (!ParseMultipart(req.body, boundary, parts))
         return UploadRefused("表单格式错误");
 
     const MultipartPart* file = nullptr;
@@ -107,12 +124,13 @@ HttpResponse MarketSim::Publish(const HttpRequest& req) {
         if (!SessionOf(req))
             return PublishRefused("您还没有登录，请登录后再发布宝贝");
     }
-    std::string wrong =
-        CheckPostHeaders(req, {"/auction/publish/publish.htm", MultipartContentType(), false});
+    const std::string boundary = BrowserBoundary(req);
+    std::string wrong = CheckPostHeaders(
+        req, {"/auction/publish/publish.htm", MultipartContentType(boundary), false});
     if (!wrong.empty())
         return PublishRefused("请求头不符：" + wrong);
     std::vector<MultipartPart> parts;
-    if (!ParseMultipart(req.body, kMarketBoundary, parts))
+    if (!ParseMultipart(req.body, boundary, parts))
         return PublishRefused("表单格式错误");
     FormFields fields;
     for (const MultipartPart& part : parts) fields.emplace_back(part.name, part.data);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,24 +82,78 @@ TEST(UnescapeUnicode, ReplacesFourDigitEscapesOnly) {
 }
 
 TEST(BuildMultipartBody, WritesEachFieldInOrderThenTheClosingLine) {
-    const std::string boundary = kMultipartBoundary;
-    EXPECT_EQ(boundary, std::string(27, '-') + "7e0e2e250716");
-
-    EXPECT_EQ(BuildMultipartBody({{"a", "  x  "}}),
+    const std::string boundary = "---------------------------7e0e2e250716";
+    EXPECT_EQ(BuildMultipartBody({{"a", "  x  "}}, boundary),
               "-----------------------------7e0e2e250716\r\n"
               "Content-Disposition: form-data; name=\"a\"\r\n\r\n"
               "x\r\n"
               "-----------------------------7e0e2e250716--");
 
-    EXPECT_EQ(BuildMultipartBody({{"title", "书名\r\n"}, {"_tb_token_", ""}, {"a", "1 & 2"}}),
-              "--" + boundary +
-                  "\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\n书名\r\n" + "--" +
-                  boundary + "\r\nContent-Disposition: form-data; name=\"_tb_token_\"\r\n\r\n\r\n" +
-                  "--" + boundary +
-                  "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1 & 2\r\n" + "--" +
-                  boundary + "--");
+    EXPECT_EQ(
+        BuildMultipartBody({{"title", "书名\r\n"}, {"_tb_token_", ""}, {"a", "1 & 2"}}, boundary),
+        "--" + boundary + "\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\n书名\r\n" +
+            "--" + boundary +
+            "\r\nContent-Disposition: form-data; name=\"_tb_token_\"\r\n\r\n\r\n" + "--" +
+            boundary + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1 & 2\r\n" + "--" +
+            boundary + "--");
 
-    EXPECT_EQ(BuildMultipartBody({}), "--" + boundary + "--");
+    EXPECT_EQ(BuildMultipartBody({}, boundary), "--" + boundary + "--");
+    EXPECT_EQ(MultipartContentType(boundary), "multipart/form-data; boundary=" + boundary);
+}
+
+TEST(BuildMultipartBody, EveryBodyGetsAFreshBoundaryOfTheBrowsersShape) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 50; ++i) {
+        const std::string boundary = NewMultipartBoundary();
+        ASSERT_EQ(boundary.size(), 27u + 16u) << boundary;
+        EXPECT_EQ(boundary.find_first_not_of('-'), 27u) << boundary;
+        EXPECT_EQ(boundary.find_first_not_of("0123456789abcdef", 27), std::string::npos)
+            << boundary;
+        seen.insert(boundary);
+    }
+    EXPECT_EQ(seen.size(), 50u);
+}
+
+TEST(BuildMultipartBody, RefusesAFieldThatCouldEndItsPartEarly) {
+    const std::string b = "---------------------------0123456789abcdef";
+    const std::string smuggled = "x\r\n--" + b +
+                                 "\r\nContent-Disposition: form-data; name=\"_fma.pu._0.b\""
+                                 "\r\n\r\n0.01";
+    struct Case {
+        const char* what;
+        std::string name, value;
+        bool refused;
+    };
+    const std::vector<Case> cases = {
+        {"the boundary with a field after it", "d", smuggled, true},
+        {"the bare boundary", "d", "a" + b + "a", true},
+        {"a zero byte that would cut the body", "d", std::string("a\0b", 3), true},
+        {"a quote in the name", "a\"b", "v", true},
+        {"a line break in the name", "a\r\nb", "v", true},
+        // Only the body's own boundary ends a part: text like another form's is data.
+        {"another boundary", "d", "x\r\n-----------------------------7e0e2e250716\r\n", false},
+        {"line breaks and quotes in a value", "d", "a\r\n\"b\"\r\n--", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::pair<std::string, std::string>> fields{
+            {"a", "1"}, {c.name, c.value}, {"z", "2"}};
+        const auto* unsafe = UnsafeMultipartField(fields, b);
+        const std::string body = BuildMultipartBody(fields, b);
+        if (c.refused) {
+            ASSERT_NE(unsafe, nullptr);
+            EXPECT_EQ(unsafe->first, c.name);
+            EXPECT_EQ(body, "");
+        } else {
+            EXPECT_EQ(unsafe, nullptr);
+            // Exactly three parts: the value did not add one.
+            std::size_t parts = 0;
+            for (std::size_t at = body.find("--" + b + "\r\n"); at != std::string::npos;
+                 at = body.find("--" + b + "\r\n", at + 1))
+                ++parts;
+            EXPECT_EQ(parts, 3u) << U8(body);
+        }
+    }
 }
 
 }  // namespace

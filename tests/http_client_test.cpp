@@ -137,7 +137,8 @@ TEST_F(HttpClientTest, MarketPostsSendTheirFixedShape) {
         {"publish",
          [&](std::string& r) {
              // Only the text before a zero byte is the form.
-             return MarketPostPublish(publishBody + std::string(1, '\0') + "tail", r, kCookie,
+             return MarketPostPublish(publishBody + std::string(1, '\0') + "tail",
+                                      "---------------------------7e0e2e250716", r, kCookie,
                                       hosts_);
          },
          "/auction/publish/publish.htm",

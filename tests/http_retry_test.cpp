@@ -127,7 +127,7 @@ TEST(ReadRetries, AFormThatMayPublishIsSentOnceWhateverTheOptions) {
     Hosts hosts;
     ASSERT_TRUE(hosts.Set(HostRole::MarketUpload, failing.server().origin()));
     std::string answer;
-    EXPECT_EQ(MarketPostPublish("form", answer, "", hosts, Retrying(3)), kPostDone);
+    EXPECT_EQ(MarketPostPublish("form", "b", answer, "", hosts, Retrying(3)), kPostDone);
     EXPECT_EQ(failing.Requests(), 1u);
 
     // A read-only query may be repeated when its caller asks.

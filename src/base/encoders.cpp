@@ -1,6 +1,7 @@
 #include "base/encoders.h"
 
 #include <cstdio>
+#include <random>
 #include <string_view>
 
 #include "base/text.h"
@@ -112,11 +113,41 @@ std::string UnescapeUnicode(const std::string& text) {
     return out;
 }
 
-std::string BuildMultipartBody(const std::vector<std::pair<std::string, std::string>>& fields) {
+std::string NewMultipartBoundary() {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::random_device source;
+    std::uniform_int_distribution<int> digit(0, 15);
+    std::string boundary(27, '-');
+    for (int i = 0; i < 16; ++i) boundary += kHex[digit(source)];
+    return boundary;
+}
+
+std::string MultipartContentType(const std::string& boundary) {
+    return "multipart/form-data; boundary=" + boundary;
+}
+
+const std::pair<std::string, std::string>* UnsafeMultipartField(
+    const std::vector<std::pair<std::string, std::string>>& fields, const std::string& boundary) {
+    for (const auto& field : fields) {
+        const std::string& name = field.first;
+        if (name.find_first_of(std::string_view("\"\r\n\0", 4)) != std::string::npos)
+            return &field;
+        const std::string value = Trim(field.second);
+        if (value.find('\0') != std::string::npos ||
+            (!boundary.empty() && value.find(boundary) != std::string::npos))
+            return &field;
+    }
+    return nullptr;
+}
+
+std::string BuildMultipartBody(const std::vector<std::pair<std::string, std::string>>& fields,
+                               const std::string& boundary) {
+    if (boundary.empty() || UnsafeMultipartField(fields, boundary))
+        return {};
     std::string body;
     for (const auto& [name, value] : fields) {
         body += "--";
-        body += kMultipartBoundary;
+        body += boundary;
         body += "\r\n";
         body += "Content-Disposition: form-data; name=\"";
         body += name;
@@ -125,7 +156,7 @@ std::string BuildMultipartBody(const std::vector<std::pair<std::string, std::str
         body += "\r\n";
     }
     body += "--";
-    body += kMultipartBoundary;
+    body += boundary;
     body += "--";
     return body;
 }

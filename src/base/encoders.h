@@ -8,9 +8,6 @@
 
 namespace vt {
 
-// 27 hyphens and a fixed tail; the publish form and the image upload share it.
-inline constexpr char kMultipartBoundary[] = "---------------------------7e0e2e250716";
-
 // Percent-encoding for source-site query strings: ASCII letters, digits and
 // "-_.!~*'()" stay, every other byte becomes %XX (upper-case hex). Invalid GBK byte
 // sequences are replaced first.
@@ -28,8 +25,24 @@ std::string UrlEncodeUtf8(const std::string& text);
 // else, a lone backslash included, is copied as it is.
 std::string UnescapeUnicode(const std::string& text);
 
-// A multipart/form-data body: one part per (name, value) in the given order, values
-// trimmed, then the closing boundary line without a line break.
-std::string BuildMultipartBody(const std::vector<std::pair<std::string, std::string>>& fields);
+// A fresh separator for one multipart body: 27 hyphens, as the seller pages' browser
+// writes them, then 16 random hex digits. Drawn anew for every body, so text taken from a
+// web page cannot know it in advance and end its part early.
+std::string NewMultipartBoundary();
+
+// "multipart/form-data; boundary=" and the boundary: the Content-Type of such a body.
+std::string MultipartContentType(const std::string& boundary);
+
+// The first field that cannot be sent as a part with this boundary, or nullptr: a name
+// holding a quote, CR, LF or zero byte would end its parameter early; a value holding the
+// boundary would end its part early and could add fields; a zero byte would cut the body.
+const std::pair<std::string, std::string>* UnsafeMultipartField(
+    const std::vector<std::pair<std::string, std::string>>& fields, const std::string& boundary);
+
+// A multipart/form-data body with that boundary: one part per (name, value) in the given
+// order, values trimmed, then the closing boundary line without a line break. Empty when
+// UnsafeMultipartField finds a field, so such a value is never sent.
+std::string BuildMultipartBody(const std::vector<std::pair<std::string, std::string>>& fields,
+                               const std::string& boundary);
 
 }  // namespace vt

@@ -494,13 +494,13 @@ int MarketPostKeyword(const std::string& url, const std::string& keyword, std::s
     return MarketPost(request, response, options);
 }
 
-int MarketPostPublish(const std::string& body, std::string& response, const std::string& cookie,
-                      const Hosts& hosts, const HttpOptions& options) {
+int MarketPostPublish(const std::string& body, const std::string& boundary, std::string& response,
+                      const std::string& cookie, const Hosts& hosts, const HttpOptions& options) {
     const std::string address = hosts.Url(HostRole::MarketUpload, "/auction/publish/publish.htm");
     MarketPostRequest request{
         address,
         address,
-        std::string("multipart/form-data; boundary=") + kMultipartBoundary,
+        MultipartContentType(boundary),
         {},
         std::string_view(body).substr(0, body.find('\0')),
         cookie,

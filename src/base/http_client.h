@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/encoders.h"  // kMultipartBoundary, the boundary of every multipart body
+#include "base/encoders.h"  // MultipartContentType, for the publish form's boundary
 
 namespace vt {
 
@@ -129,9 +129,10 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
 int MarketPostKeyword(const std::string& url, const std::string& keyword, std::string& response,
                       const std::string& token, const std::string& cookie, const Hosts& hosts,
                       const HttpOptions& options = {});
-// The item publish form, a multipart body sent up to its first zero byte.
-int MarketPostPublish(const std::string& body, std::string& response, const std::string& cookie,
-                      const Hosts& hosts, const HttpOptions& options = {});
+// The item publish form, a multipart body with that boundary sent up to its first zero byte.
+int MarketPostPublish(const std::string& body, const std::string& boundary, std::string& response,
+                      const std::string& cookie, const Hosts& hosts,
+                      const HttpOptions& options = {});
 // The goods-manager query of the items on sale.
 int MarketPostGoodsQuery(const std::string& body, std::string& response, const std::string& cookie,
                          const Hosts& hosts, const HttpOptions& options = {});
