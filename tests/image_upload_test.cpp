@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "core/context.h"
 #include "market/publish_form.h"
+#include "sim/form_parsing.h"
 #include "sim/market_sim.h"
 #include "sim/pictures.h"
 #include "support/stand_in_hosts.h"
@@ -68,7 +69,10 @@ TEST_F(ImageUploadTest, SendsTheFileAndTheFormFieldsByteForByte) {
     const sim::HttpRequest& req = LastRequest();
     EXPECT_EQ(req.method, "POST");
     EXPECT_EQ(req.target, "/auction/publish/uploadSingleImage.do");
-    const std::string b = "---------------------------7e0e2e250716";
+    // A boundary of the browser's shape, drawn for this body.
+    const std::string b = sim::BoundaryOf(req.Header("Content-Type"));
+    ASSERT_EQ(b.size(), 43u) << req.Header("Content-Type");
+    ASSERT_EQ(b.find_first_not_of('-'), 27u);
     const std::string expected =
         "--" + b + "\r\nContent-Disposition: form-data; name=\"multimagefile\";" +
         "filename=\"9787111213826.JPG\"\r\nContent-Type: image/pjpeg\r\n\r\n" + picture +
@@ -95,6 +99,54 @@ TEST_F(ImageUploadTest, FileNameIsWhatFollowsTheLastFolderSeparator) {
         {"images/", ""},
     };
     for (const auto& [path, name] : cases) EXPECT_EQ(UploadFileName(path), name) << path;
+}
+
+TEST_F(ImageUploadTest, PartFileNameNeverCarriesAHostileIsbnOrAQuote) {
+    struct Case {
+        const char* what;
+        std::string isbn, path, name;
+    };
+    const std::vector<Case> cases = {
+        {"named after its ISBN", "9787111213826", "/p/9787111213826.JPG", "9787111213826.JPG"},
+        {"ISBN-10 ending in X", "753560013X", "/p/753560013X.JPG", "753560013X.JPG"},
+        {"named after the page's picture", "9787111213826", "/p/23456-1_w_2.JPG",
+         "23456-1_w_2.JPG"},
+        {"a quote renames the part", "97871\"; name=\"primary", "/p/97871\"; name=\"primary.JPG",
+         "image.JPG"},
+        {"a text that is no ISBN", "97871;x", "/p/97871;x.JPG", "image.JPG"},
+        {"a line break", "", "/p/a\r\nContent-Type: image.JPG", "image.JPG"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PublishItem item;
+        item.ISBN = c.isbn;
+        item.LocalImageFileName = c.path;
+        EXPECT_EQ(UploadPartFileName(item), c.name);
+    }
+
+    // Sent: the part keeps its one name and the fields stay the four.
+    WriteAll(dir_.native() + "/images/q.JPG", sim::JpegBytes("q"));
+    item_.ISBN = "97871\"x";
+    item_.LocalImageFileName = dir_.path() + "/images/q.JPG";
+    std::string response;
+    ASSERT_EQ(MarketUploadImage(response, item_, cookie_, ctx_.hosts()), kPostDone);
+    const sim::HttpRequest& req = LastRequest();
+    std::vector<sim::MultipartPart> parts;
+    ASSERT_TRUE(sim::ParseMultipart(req.body, sim::BoundaryOf(req.Header("Content-Type")), parts));
+    ASSERT_EQ(parts.size(), 5u);
+    EXPECT_EQ(parts[0].name, "multimagefile");
+    EXPECT_EQ(parts[0].fileName, "q.JPG");
+}
+
+TEST_F(ImageUploadTest, AFieldThatCouldCutTheBodyIsNotSent) {
+    WriteAll(dir_.native() + "/images/a.JPG", sim::JpegBytes("a"));
+    item_.LocalImageFileName = dir_.path() + "/images/a.JPG";
+    item_.TbToken = std::string("tok\0en", 6);
+    const std::size_t before = market_.server().Requests().size();
+    std::string response;
+    EXPECT_EQ(MarketUploadImage(response, item_, cookie_, ctx_.hosts()), kPostCannotOpen);
+    EXPECT_FALSE(response.empty());
+    EXPECT_EQ(market_.server().Requests().size(), before);
 }
 
 TEST_F(ImageUploadTest, UnreadablePictureGoesOutAsAnEmptyFilePart) {

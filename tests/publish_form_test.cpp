@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "core/context.h"
 #include "core/session.h"
+#include "detail/isbn_check.h"
 #include "sim/market_pages.h"
 #include "sim/market_sim.h"
 #include "sim/pictures.h"
@@ -363,7 +364,8 @@ TEST_F(PublishFormTest, FormCarriesTheItemAndTheSettings) {
                          {"image_pos", "5"},
                          {"picUrl1", item.ImageUrl},
                          {"picUrl5", item.ImageUrl},
-                         {"_fma.pu._0.d", "<p>好书</p>"},
+                         // As built: escaped text is not decoded into markup.
+                         {"_fma.pu._0.d", "&lt;p&gt;好书&lt;/p&gt;"},
                          {"_fma.pu._0.po", "8150723"},
                          {"_fma.pu._0.ou", "23456789"}});
         for (const auto& [name, value] : expected)
@@ -401,6 +403,36 @@ TEST_F(PublishFormTest, BookWithoutItsOwnIsbnCarriesTheLastPublishedOne) {
     EXPECT_EQ(Field(BuildPublishFields(ctx_, item), "cp_1636953"), "9787111213826");
     item.ISBN = "9787302000000";
     EXPECT_EQ(Field(BuildPublishFields(ctx_, item), "cp_1636953"), "9787302000000");
+}
+
+TEST_F(PublishFormTest, AnIsbnOfTheWrongFormIsTreatedAsNone) {
+    ctx_.publishing().RecordSuccess("50000001", "9787111213826");
+    struct Case {
+        std::string isbn;
+        bool wellFormed;
+    };
+    const std::vector<Case> cases = {
+        {"9787111213826", true},       {"7111213821", true},
+        {"753560013X", true},          {"753560013x", true},
+        {"978-7-111-21382-6", true},   {"978711121382", false},
+        {"97871112138260", false},     {"X787111213826", false},
+        {"75356001X3", false},         {"-9787111213826", false},
+        {"978--7111213826", false},    {"9787111213826-", false},
+        {"9787111213826\"", false},    {"9787111213826&_fma.pu._0.b=0.01", false},
+        {"9787111213826\r\n", false},  {"", false},
+        {"ISBN 9787111213826", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.isbn);
+        EXPECT_EQ(IsWellFormedIsbn(c.isbn), c.wellFormed);
+        EXPECT_EQ(CheckedIsbn(c.isbn), c.wellFormed ? c.isbn : "");
+        PublishItem item;
+        item.ISBN = c.isbn;
+        item.OuterCode = "23456789";
+        const FormFields fields = BuildPublishFields(ctx_, item);
+        EXPECT_EQ(Field(fields, "J_SearchKey"), c.wellFormed ? c.isbn : "");
+        EXPECT_EQ(Field(fields, "cp_1636953"), c.wellFormed ? c.isbn : "9787111213826");
+    }
 }
 
 // PublishOne against the stand-in marketplace.
@@ -527,6 +559,36 @@ TEST_F(PublishOneTest, RefusedItemShowsTheDetailAndIsLogged) {
         std::string::npos)
         << U8(log);
     EXPECT_TRUE(ctx_.publishing().LastCategoryId().empty());
+}
+
+TEST_F(PublishOneTest, AValueThatWouldCutTheFormFailsTheBookBeforeAnythingIsPosted) {
+    ASSERT_TRUE(ctx_.db().OpenProductDb("vantrell_demo"));
+    PublishItem item = Item();
+    item.Title = std::string("算法\0导论", 9);
+    EXPECT_FALSE(PublishOne(ctx_, item, row_, cookie_));
+    EXPECT_EQ(U8(Status()), U8("失败：商品信息含有无法安全发送的内容，未发布"));
+    EXPECT_EQ(ctx_.counters().Number(CounterBox::PublishFailed), 1);
+    EXPECT_TRUE(market_.Items().empty());
+    for (const sim::HttpRequest& req : market_.server().Requests())
+        EXPECT_NE(req.path, "/auction/publish/publish.htm");
+    EXPECT_FALSE(ctx_.db().IsPublished("23456789"));
+    EXPECT_NE(U8(TodaysLog()).find("_fma.pu._0.ti"), std::string::npos);
+}
+
+TEST_F(PublishOneTest, AHostileIsbnIsNeitherQueriedNorRemembered) {
+    PublishItem first = Item();
+    ASSERT_TRUE(PublishOne(ctx_, first, row_, cookie_));
+    ASSERT_EQ(ctx_.publishing().LastIsbn(), "9787111213826");
+    market_.server().ClearRequests();
+
+    PublishItem item = Item();
+    item.ISBN = "9787111213826&keyword=1";
+    ASSERT_TRUE(PublishOne(ctx_, item, row_, cookie_));
+    for (const sim::HttpRequest& req : market_.server().Requests())
+        EXPECT_EQ(req.path.find("get_category"), std::string::npos) << req.path;
+    // The category of the last item, and the last well-formed ISBN kept for the next book.
+    EXPECT_EQ(item.CategoryId, first.CategoryId);
+    EXPECT_EQ(ctx_.publishing().LastIsbn(), "9787111213826");
 }
 
 // A marketplace that answers the sell page as set up and refuses every other request.

@@ -4,6 +4,7 @@
 #include "core/context.h"
 #include "core/session.h"
 #include "detail/image_download.h"
+#include "detail/isbn_check.h"
 #include "market/category_lookup.h"
 #include "market/publish_form.h"
 
@@ -34,8 +35,9 @@ void PreviewBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
         // The category service only answers a logged-in seller; without one the item
         // goes out with the category of the last accepted item, as a publish would.
         std::string category;
-        if (ctx.session().LoginValid())
-            category = Trim(QueryCategory(ctx, item.ISBN, "", NextPublishCookie(ctx)));
+        const std::string isbn = CheckedIsbn(item.ISBN);
+        if (ctx.session().LoginValid() && !isbn.empty())
+            category = Trim(QueryCategory(ctx, isbn, "", NextPublishCookie(ctx)));
         if (category.empty())
             category = ctx.publishing().LastCategoryId();
         list.SetItemCategory(row, category);

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "core/context.h"
 #include "core/session.h"
+#include "detail/isbn_check.h"
 #include "market/category_lookup.h"
 #include "market/image_upload.h"
 #include "market/price_rules.h"
@@ -193,10 +194,13 @@ FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item) {
     const std::string now = NowMillis();
     const std::string shortName =
         item.BookName.size() > 30 ? GbkPrefix(item.BookName, 28) : item.BookName;
-    std::string isbnProperty = item.ISBN;
-    if (item.ISBN == item.OuterCode) {
+    // A text that is no ISBN could add or bend fields; the book then counts as one
+    // without an ISBN.
+    const std::string isbn = CheckedIsbn(item.ISBN);
+    std::string isbnProperty = isbn;
+    if (isbn.empty() || item.ISBN == item.OuterCode) {
         // A book without an ISBN of its own carries the last published one.
-        isbnProperty = ctx.publishing().LastIsbn();
+        isbnProperty = CheckedIsbn(ctx.publishing().LastIsbn());
         if (isbnProperty.empty())
             isbnProperty = "9787504213372";
     }
@@ -210,7 +214,7 @@ FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item) {
     f.Set("publishPageCostTime", now);
     f.Set("browserTime", "");
     f.Set("J_BySearch", "1");
-    f.Set("J_SearchKey", item.ISBN);
+    f.Set("J_SearchKey", isbn);
     f.Set("J_ByLateCategory", "");
     f.Set("J_ByCategorySystem", "");
     f.Set("_fma.pu._0.ca", item.CategoryId);
@@ -310,7 +314,9 @@ FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item) {
     f.Set("_fma.pu._0.sw", "");
     f.Set("handleAuctionModule", "false");
     f.Set("modularizedArea", "");
-    f.Set("_fma.pu._0.d", ReplaceAll(ReplaceAll(item.Description, "&lt;", "<"), "&gt;", ">"));
+    // Sent as built: the text from the page is escaped there, and decoding "&lt;" here
+    // would turn it back into markup.
+    f.Set("_fma.pu._0.d", item.Description);
     f.Set("state", "");
     f.Set("_fma.pu._0.wi", config.DiscripToMobleP() ? item.MobileDescription : std::string());
     f.Set("_fma.pu._0.pc", "0");
@@ -382,7 +388,10 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
     item.SellerActionBeginTime = Trim(beginTime);
     item.ItemNumber = Trim(itemNumber);
 
-    item.CategoryId = Trim(QueryCategory(ctx, item.ISBN, item.TbToken, cookie));
+    // The category is looked up by a well-formed ISBN only; otherwise the last one is used.
+    const std::string isbn = CheckedIsbn(item.ISBN);
+    if (!isbn.empty())
+        item.CategoryId = Trim(QueryCategory(ctx, isbn, item.TbToken, cookie));
     if (item.CategoryId.empty())
         item.CategoryId = ctx.publishing().LastCategoryId();
 
@@ -403,6 +412,18 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
     item.ImageUrl = RegexFirst(uploadAnswer, "{\"result\":true,\"url\":\"(.*?)\"}");
 
     FormFields fields = BuildPublishFields(ctx, item);
+    // A fresh boundary per form; a value that holds it (or a zero byte) is never sent, as
+    // the body would then carry other fields than the ones built here.
+    const std::string boundary = NewMultipartBoundary();
+    const std::string body = BuildMultipartBody(fields, boundary);
+    if (body.empty()) {
+        const auto* unsafe = UnsafeMultipartField(fields, boundary);
+        SetStatus(ctx, row, "失败：商品信息含有无法安全发送的内容，未发布");
+        RaiseFailures(ctx);
+        ctx.log().WriteLog("未发布：字段" + (unsafe ? unsafe->first : std::string()) +
+                           "含有表单分隔符或空字符:" + item.OuterCode);
+        return false;
+    }
     // Written before the form leaves: an answer lost after the shop took the item, or a
     // process killed while it waits, must not let a later attempt post the book again
     // before the shop has been asked.
@@ -411,10 +432,12 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
         ctx.db().MarkPublishInFlight(
             {code, {}, SellerNickname(cookie), FieldValue(fields, "_fma.pu._0.auct") == "0"});
     std::string answer;
-    const int posted = MarketPostPublish(BuildMultipartBody(fields), answer, cookie, ctx.hosts(),
+    const int posted = MarketPostPublish(body, boundary, answer, cookie, ctx.hosts(),
                                          ctx.ReadOptions(Site::Market).Once());
     if (answer.find("publishItemSuccess") != std::string::npos) {
-        ctx.publishing().RecordSuccess(item.CategoryId, item.ISBN);
+        // Only a well-formed ISBN is carried on to books without one.
+        ctx.publishing().RecordSuccess(item.CategoryId,
+                                       isbn.empty() ? ctx.publishing().LastIsbn() : isbn);
         ctx.counters().Increment(CounterBox::Published);
         ctx.db().RecordPublished(code, item.ItemNumber);
         SetStatus(ctx, row, "上传成功");
