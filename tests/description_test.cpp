@@ -83,6 +83,46 @@ TEST(DescriptionTest, SectionsAreCleanedBeforeTheyGoIn) {
     EXPECT_NE(html.find("推荐"), std::string::npos) << U8(html);
 }
 
+// Whatever the page puts into a field or a section, both descriptions carry it as text;
+// only the seller's template, prefix and suffix are markup.
+TEST(DescriptionTest, NoMarkupFromThePageReachesEitherDescription) {
+    O_BookInfo book = SampleBook();
+    book.BookName = "<script>alert(1)</script>";
+    book.Author = "\"><img src=x onerror=alert(1)>";
+    book.PressName = "&lt;iframe src=//x&gt;";
+    book.ISBN = "978'><b>";
+    book.OuterCode = "<i>23376727";
+    book.Abstract = "&lt;script&gt;alert(1)&lt;/script&gt;";
+    book.EditorRecommend = "<iframe src=\"http://x\"></iframe>&amp;lt;b&amp;gt;";
+    book.MediaReview = "<p onclick=\"x()\">好评</p>";
+    BookParams params = SampleParams();
+    params.Binding = "<svg onload=alert(1)>";
+    const std::string templ =
+        "[QianZhui]|[shuming]|[zuozhe]|[chubanshe]|[isbn]|[baozhuang]|[bianma]|"
+        "[neirongjianjie]|[bianjituijian]|[meitituijian]|[HouZhui]";
+    BuildDescriptions(book, params, templ, "<b>正版</b>", "<hr/>", {});
+
+    // The seller's markup is there as written, and no other "<" at all.
+    const std::string& html = book.Description;
+    const std::string head = "<b>正版</b>|", tail = "|<hr/>";
+    ASSERT_EQ(html.rfind(head, 0), 0u) << U8(html);
+    ASSERT_GE(html.size(), head.size() + tail.size());
+    EXPECT_EQ(html.substr(html.size() - tail.size()), tail) << U8(html);
+    const std::string between = html.substr(head.size(), html.size() - head.size() - tail.size());
+    EXPECT_EQ(between.find_first_of("<>\"'"), std::string::npos) << U8(html);
+    EXPECT_NE(between.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+    EXPECT_NE(between.find("&amp;lt;b&amp;gt;"), std::string::npos) << U8(html);
+    EXPECT_NE(between.find("好评"), std::string::npos);
+
+    // The mobile text: valid JSON whose values hold no "<" but the skeleton's own.
+    const auto doc = nlohmann::json::parse(GbkToUtf8(book.MobileDescription));
+    int brackets = 0;
+    for (const auto& entry : doc["data"])
+        for (char c : entry["value"].get<std::string>()) brackets += c == '<';
+    EXPECT_EQ(brackets, 1) << U8(book.MobileDescription);  // the "</A>" after the author
+    EXPECT_NE(book.MobileDescription.find("&lt;script&gt;"), std::string::npos);
+}
+
 TEST(DescriptionTest, MaskingGoesWordByWordOnTheMaskedText) {
     struct Case {
         WordList words;
@@ -144,12 +184,12 @@ TEST(DescriptionTest, MobileDescriptionStaysValidJsonWhateverTheValues) {
     ASSERT_FALSE(doc.is_discarded()) << U8(book.MobileDescription);
     const auto& items = doc.at("data");
     ASSERT_EQ(items.size(), 14u);
-    EXPECT_EQ(items[1]["value"], U8("书名:说\"真话\"的书"));
+    // Values are the book's text, escaped as in the HTML text.
+    EXPECT_EQ(items[1]["value"], U8("书名:说&quot;真话&quot;的书"));
     EXPECT_EQ(items[3]["value"], U8("作者:C:\\作者\t</A>"));
     EXPECT_EQ(items[4]["value"], U8("出版社：\xB0\x5C出版"));
     EXPECT_EQ(items[6]["value"], U8("ISBN：9787111407010\r\n9787111407027"));
-    // The HTML text takes the values as they are.
-    EXPECT_EQ(Html(book, "[shuming]"), "说\"真话\"的书");
+    EXPECT_EQ(Html(book, "[shuming]"), "说&quot;真话&quot;的书");
 }
 
 TEST(DescriptionTest, EmptyTemplateGivesAnEmptyDescriptionWhateverTheBook) {

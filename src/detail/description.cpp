@@ -95,19 +95,21 @@ void BuildDescriptions(O_BookInfo& book, const BookParams& params, const std::st
         {"[neirongjianjie]", &book.Abstract},  {"[zuozhejianjie]", &book.AuthorRemark},
         {"[mulu]", &book.BookCatalog},         {"[chatu]", &book.Preface},
         {"[meitituijian]", &book.MediaReview}, {"[bianjituijian]", &book.EditorRecommend}};
+    // Everything taken from the page goes in as text: the template, prefix and suffix are
+    // the seller's own markup, the page's is not.
     for (const auto& [token, section] : sections)
-        html = GbkReplaceAll(html, token, CleanHtml(*section));
+        html = GbkReplaceAll(html, token, SectionText(*section));
     const auto values = BookValues(book, params);
-    for (const auto& [token, value] : values) html = GbkReplaceAll(html, token, value);
+    for (const auto& [token, value] : values) html = GbkReplaceAll(html, token, EscapeHtml(value));
     html = GbkReplaceAll(html, "[QianZhui]", prefix);
     html = GbkReplaceAll(html, "[HouZhui]", suffix);
-    html = GbkReplaceAll(html, "[bianma]", book.OuterCode);
+    html = GbkReplaceAll(html, "[bianma]", EscapeHtml(book.OuterCode));
 
     std::string mobile = MobileSkeleton();
     for (const auto& [token, value] : values)
-        mobile = GbkReplaceAll(mobile, token, JsonStringContent(value));
+        mobile = GbkReplaceAll(mobile, token, JsonStringContent(EscapeHtml(value)));
     book.OuterCode = Trim(book.OuterCode);
-    mobile = GbkReplaceAll(mobile, "[bianma]", JsonStringContent(book.OuterCode));
+    mobile = GbkReplaceAll(mobile, "[bianma]", JsonStringContent(EscapeHtml(book.OuterCode)));
 
     book.MobileDescription = GbkReplaceAll(MaskFilterWords(filterWords, mobile), "原价", "定价");
     book.Description = GbkReplaceAll(MaskFilterWords(filterWords, html), "原价", "定价");

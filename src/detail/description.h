@@ -29,7 +29,9 @@ std::string MobileSkeleton();
 std::string JsonStringContent(const std::string& gbk);
 
 // Fills Description and MobileDescription of the book from the template, the prefix
-// and suffix texts and the filter words. Trims the book's OuterCode in place (the mobile
+// and suffix texts and the filter words. Book fields and section texts go in as escaped
+// text (sections first reduced to text by SectionText); template, prefix and suffix stay
+// markup. Trims the book's OuterCode in place (the mobile
 // text shows it trimmed; the HTML text keeps it as it came).
 void BuildDescriptions(O_BookInfo& book, const BookParams& params, const std::string& templateText,
                        const std::string& prefix, const std::string& suffix,
