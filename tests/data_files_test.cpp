@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "app/panel_actions.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "market/data_files/csv_text.h"
 #include "market/data_files/ecshop_csv.h"
 #include "market/data_files/plain_csv.h"
 #include "market/data_files/shopex_csv.h"
@@ -319,6 +321,66 @@ TEST(DataFileFormats, ChineseQuotesCommasTabsAndLineBreaksSurviveEveryFormat) {
             EXPECT_EQ(U8(Cell(got, text)),
                       U8(headTitle ? rows[i].book.HeadTitle : BookText(rows[i])));
             EXPECT_EQ(Cell(got, code), rows[i].book.OuterCode);
+        }
+    }
+}
+
+// A cell a spreadsheet would evaluate is written behind a single quote in every CSV kind,
+// so it shows as the text it is; numbers and other cells are untouched.
+TEST(DataFileFormats, NoCsvCellReadsAsAFormula) {
+    testing::TempAppDir dir(false);
+    const std::vector<std::string> titles = {"=1+2",   "+1",     "-1",  "@SUM(A1:A9)",
+                                             "\t=1+2", "\r=1+2", "1=1", "普通"};
+    std::vector<DataFileRow> rows(titles.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].title = titles[i];
+        rows[i].book.OuterCode = "19001" + std::to_string(i);
+        rows[i].book.HeadTitle = "=HYPERLINK(\"http://x\",\"y\")";
+        rows[i].book.MarketPrice = "38.50";
+        rows[i].price = "30.80";
+        rows[i].description = "@cmd|' /C calc'!A0";
+    }
+    using Writer = std::function<bool(const std::string&, const std::vector<DataFileRow>&)>;
+    struct Kind {
+        const char* name;
+        Writer write;
+        std::function<Table(const std::string&)> read;
+        const char* titleHeader;
+        std::size_t headerRow;
+    };
+    const auto csv = [](const std::string& n) { return ParseCsv(testing::ReadAll(n), ','); };
+    const Kind kinds[] = {
+        {"plain CSV", &WritePlainCsv,
+         [](const std::string& n) {
+             bool bom = false;
+             return ParseCsv(Utf8WithoutBom(testing::ReadAll(n), bom), ',');
+         },
+         "宝贝标题", 0},
+        {"assistant", &WriteAssistantCsv, csv, "宝贝名称", 0},
+        {"assistant 5", &WriteAssistant5Csv,
+         [](const std::string& n) {
+             bool bom = false;
+             return ParseCsv(Utf16LeToGbk(testing::ReadAll(n), bom), '\t');
+         },
+         "宝贝名称", 2},
+        {"ecshop", [](const std::string& p, auto& r) { return WriteEcshopCsv(p, r, "/nowhere"); },
+         csv, "商品名称", 0},
+        {"shopex", [](const std::string& p, auto& r) { return WriteShopexCsv(p, r, "/nowhere"); },
+         csv, "col:商品名称", 0},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.name);
+        const std::string path = dir.path() + "/公式_" + k.name;
+        ASSERT_TRUE(k.write(path, rows));
+        const Table t = k.read(NativePath(path));
+        ASSERT_EQ(t.size(), k.headerRow + 1 + rows.size());
+        const int title = Col(t[k.headerRow], k.titleHeader);
+        ASSERT_GE(title, 0);
+        for (std::size_t r = k.headerRow + 1; r < t.size(); ++r) {
+            for (const std::string& cell : t[r]) EXPECT_FALSE(ReadsAsFormula(cell)) << U8(cell);
+            const std::string& want = titles[r - k.headerRow - 1];
+            EXPECT_EQ(U8(Cell(t[r], title)), U8(ReadsAsFormula(want) ? "'" + want : want));
+            EXPECT_NE(std::find(t[r].begin(), t[r].end(), "30.80"), t[r].end());
         }
     }
 }

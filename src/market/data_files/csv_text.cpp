@@ -1,14 +1,23 @@
 #include "market/data_files/csv_text.h"
 
+#include <string_view>
+
 #include "base/text.h"
 
 namespace vt {
 
+bool ReadsAsFormula(const std::string& text) {
+    return !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos;
+}
+
 std::string CsvField(const std::string& text, char separator) {
     // The separator, quote and line-break bytes never occur inside a GBK character.
-    if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos)
+    const bool formula = ReadsAsFormula(text);
+    if (!formula &&
+        text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos)
         return text;
-    std::string out = "\"";
+    // A leading quote makes a spreadsheet show the cell as the text it is.
+    std::string out = formula ? "\"'" : "\"";
     for (char c : text) {
         if (c == '"')
             out += '"';

@@ -7,8 +7,13 @@
 
 namespace vt {
 
+// True when a spreadsheet would read the cell as a formula: it starts with "=", "+", "-",
+// "@", a tab or a CR (a negative number included; a plain number starts with a digit).
+bool ReadsAsFormula(const std::string& text);
+
 // The field as it stands, or in double quotes with inner quotes doubled when it holds
-// the separator, a quote or a line break, so a reader gets the same text back.
+// the separator, a quote or a line break, so a reader gets the same text back. A field
+// that ReadsAsFormula is quoted behind a single quote, so it is shown as text.
 std::string CsvField(const std::string& text, char separator);
 // The fields joined by the separator, ended by CR LF.
 std::string CsvLine(const std::vector<std::string>& fields, char separator);
