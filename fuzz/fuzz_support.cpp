@@ -4,12 +4,40 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "base/hosts.h"
 #include "base/text.h"
 #include "core/context.h"
 
 namespace vt::fuzz {
+
+bool ReadMultipartNames(const std::string& body, const std::string& boundary,
+                        std::vector<std::string>& names) {
+    // Split the way a receiving server does: every "--" + boundary starts a delimiter,
+    // whatever the part before it meant.
+    static constexpr std::string_view kHead = "Content-Disposition: form-data; name=\"";
+    names.clear();
+    const std::string delimiter = "--" + boundary;
+    if (boundary.empty() || body.compare(0, delimiter.size(), delimiter) != 0)
+        return false;
+    std::size_t pos = delimiter.size();
+    for (;;) {
+        if (body.compare(pos, 2, "--") == 0)
+            return pos + 2 == body.size();
+        if (body.compare(pos, 2 + kHead.size(), "\r\n" + std::string(kHead)) != 0)
+            return false;
+        pos += 2 + kHead.size();
+        const std::size_t quote = body.find('"', pos);
+        if (quote == std::string::npos || body.compare(quote, 5, "\"\r\n\r\n") != 0)
+            return false;
+        names.push_back(body.substr(pos, quote - pos));
+        const std::size_t next = body.find("\r\n" + delimiter, quote + 5);
+        if (next == std::string::npos)
+            return false;
+        pos = next + 2 + delimiter.size();
+    }
+}
 
 std::vector<std::string> SplitInput(const std::uint8_t* data, std::size_t size, std::size_t parts) {
     std::vector<std::string> out(parts);

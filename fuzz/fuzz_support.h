@@ -24,6 +24,11 @@ void Require(bool condition, const char* what);
 // True when the text holds a zero byte.
 bool HasZeroByte(const std::string& text);
 
+// The part names of a multipart body read back with its boundary, in body order; false
+// when the body is not a run of such parts ended by the closing line.
+bool ReadMultipartNames(const std::string& body, const std::string& boundary,
+                        std::vector<std::string>& names);
+
 // One context for the whole process in a fresh temporary folder (removed at exit): empty
 // databases, no log folder (entries are dropped), the shipped defaults of a fresh SysConfig, and
 // every host at 127.0.0.1:9, so that even a wrong turn into a fetch never leaves this machine.

@@ -11,6 +11,9 @@ int FuzzCleanHtml(const std::uint8_t* data, std::size_t size) {
     const std::string text = CleanHtml(html);
     Require(CleanHtml(std::string()).empty(), "nothing cleans to nothing");
     (void)text;
+    const std::string sectionText = SectionText(html);
+    Require(sectionText.find_first_of("<>\"'") == std::string::npos,
+            "a section's text carries no markup");
     return 0;
 }
 
