@@ -435,6 +435,36 @@ TEST_F(PublishFormTest, AnIsbnOfTheWrongFormIsTreatedAsNone) {
     }
 }
 
+TEST(PublishAnswer, SettlesOnlyOnAWholeAnswerAndAlwaysSaysWhy) {
+    struct Case {
+        int posted;
+        std::string answer;
+        PublishOutcome::Kind kind;
+        std::string detail;
+    };
+    const std::vector<Case> cases = {
+        {kPostDone, "{\"publishItemSuccess\":true}", PublishOutcome::Taken, ""},
+        {kPostDone, "{\"success\":false,\"detail\":\"标题不能为空\",\"code\":\"E\"}",
+         PublishOutcome::Refused, "标题不能为空"},
+        // A refusal without the shop's words is no empty "失败：".
+        {kPostDone, "{\"success\":false,\"code\":\"ERROR\"}", PublishOutcome::Refused,
+         "淘宝拒绝发布，未说明原因"},
+        {kPostDone, "{\"success\":false,\"code\"", PublishOutcome::Unknown,
+         "发布结果未知（应答无法识别）"},
+        {kPostDone, "", PublishOutcome::Unknown, "发布结果未知（淘宝无应答）"},
+        {kPostTimedOut, "dwError = 12002", PublishOutcome::Unknown,
+         "发布结果未知（dwError = 12002）"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(U8(c.answer));
+        const PublishOutcome outcome = ReadPublishAnswer(c.posted, c.answer);
+        EXPECT_EQ(outcome.kind, c.kind);
+        EXPECT_EQ(U8(outcome.detail), U8(c.detail));
+    }
+    EXPECT_EQ(UploadedPictureUrl("{\"result\":true,\"url\":\"http://x/a.jpg\"}"), "http://x/a.jpg");
+    EXPECT_EQ(UploadedPictureUrl("{\"result\":false,\"message\":\"x\"}"), "");
+}
+
 // PublishOne against the stand-in marketplace.
 class PublishOneTest : public PublishFormTest {
 protected:

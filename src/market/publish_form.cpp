@@ -357,6 +357,21 @@ FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item) {
     return f.Take();
 }
 
+std::string UploadedPictureUrl(const std::string& answer) {
+    return RegexFirst(answer, "{\"result\":true,\"url\":\"(.*?)\"}");
+}
+
+PublishOutcome ReadPublishAnswer(int posted, const std::string& answer) {
+    if (answer.find("publishItemSuccess") != std::string::npos)
+        return {PublishOutcome::Taken, {}};
+    const std::string detail = RegexFirst(answer, "\"detail\":\"(.*?)\",");
+    if (IsRefusal(posted, answer, detail))
+        // A refusal without the shop's words still says what happened.
+        return {PublishOutcome::Refused, detail.empty() ? "淘宝拒绝发布，未说明原因" : detail};
+    // The row says what the transport reported.
+    return {PublishOutcome::Unknown, "发布结果未知（" + UnknownReason(posted, answer) + "）"};
+}
+
 bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::string& cookie) {
     const PageResult sellRead =
         MarketRead(ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie,
@@ -409,7 +424,7 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
         RaiseFailures(ctx);
         return false;
     }
-    item.ImageUrl = RegexFirst(uploadAnswer, "{\"result\":true,\"url\":\"(.*?)\"}");
+    item.ImageUrl = UploadedPictureUrl(uploadAnswer);
 
     FormFields fields = BuildPublishFields(ctx, item);
     // A fresh boundary per form; a value that holds it (or a zero byte) is never sent, as
@@ -434,7 +449,8 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
     std::string answer;
     const int posted = MarketPostPublish(body, boundary, answer, cookie, ctx.hosts(),
                                          ctx.ReadOptions(Site::Market).Once());
-    if (answer.find("publishItemSuccess") != std::string::npos) {
+    const PublishOutcome outcome = ReadPublishAnswer(posted, answer);
+    if (outcome.kind == PublishOutcome::Taken) {
         // Only a well-formed ISBN is carried on to books without one.
         ctx.publishing().RecordSuccess(item.CategoryId,
                                        isbn.empty() ? ctx.publishing().LastIsbn() : isbn);
@@ -444,14 +460,11 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
         return true;
     }
 
-    std::string detail = RegexFirst(answer, "\"detail\":\"(.*?)\",");
-    if (IsRefusal(posted, answer, detail)) {
+    // A refused item is not in the shop; one of unknown outcome may be, so its entry stays
+    // until the shop is asked.
+    if (outcome.kind == PublishOutcome::Refused)
         ctx.db().ClearPublishEntry(code);
-    } else {
-        // The shop may hold the item: the entry stays until the shop is asked, and the row
-        // says so, with what the transport reported.
-        detail = "发布结果未知（" + UnknownReason(posted, answer) + "）";
-    }
+    const std::string& detail = outcome.detail;
     SetStatus(ctx, row, "失败：" + detail);
     RaiseFailures(ctx);
     ctx.log().WriteLog("上传失败" + detail + ":" + item.OuterCode + ",ISBN" + item.ISBN +

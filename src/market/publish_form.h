@@ -61,6 +61,19 @@ std::string ScrapePublishKeys(const std::string& page, std::string& token, std::
 // again keeps its place and takes the later value, so the body names each field once.
 FormFields BuildPublishFields(AppContext& ctx, const PublishItem& item);
 
+// The picture address in the upload's answer, or empty.
+std::string UploadedPictureUrl(const std::string& answer);
+
+// What a publish answer settles. Taken: the answer confirms the item. Refused: a whole
+// answer saying the item was not taken (the shop's reason as detail, or a text saying it
+// gave none). Unknown: anything else, which may have followed an accepted item; detail
+// says so with what the transport reported. Detail is never empty unless Taken.
+struct PublishOutcome {
+    enum Kind { Taken, Refused, Unknown } kind;
+    std::string detail;
+};
+PublishOutcome ReadPublishAnswer(int posted, const std::string& answer);
+
 // One publish attempt with the given seller cookie; row is the book's row of the
 // collected list. True when the marketplace confirms the new item.
 bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::string& cookie);
