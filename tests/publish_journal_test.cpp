@@ -422,7 +422,8 @@ TEST_F(PublishJournalTest, OnlyAnAnswerThatSettlesTheOutcomeClearsTheEntry) {
         bool settled;
     } cases[] = {
         {"the shop's reason", "", "失败：一口价必须大于0", true},
-        {"a whole answer saying no", "{\"success\":false,\"code\":\"ERROR\"}", "失败：", true},
+        {"a whole answer saying no", "{\"success\":false,\"code\":\"ERROR\"}",
+         "失败：淘宝拒绝发布，未说明原因", true},
         {"a page that is no answer", "<html><body>系统繁忙</body></html>",
          "失败：发布结果未知（应答无法识别）", false},
     };
