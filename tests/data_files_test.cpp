@@ -14,7 +14,9 @@
 #include "app/panel_actions.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "detail/description.h"
 #include "market/data_files/csv_text.h"
+#include "market/data_files/data_rows.h"
 #include "market/data_files/ecshop_csv.h"
 #include "market/data_files/plain_csv.h"
 #include "market/data_files/shopex_csv.h"
@@ -383,6 +385,19 @@ TEST(DataFileFormats, NoCsvCellReadsAsAFormula) {
             EXPECT_NE(std::find(t[r].begin(), t[r].end(), "30.80"), t[r].end());
         }
     }
+}
+
+// The details the data files take from the mobile text come back as the page gave them,
+// though that text carries them escaped.
+TEST(DataFileFormats, DetailsReadFromTheMobileTextAreTheBooksOwn) {
+    O_BookInfo book;
+    const BookParams params{"12\"00", "7<8>0", "第3版 & 修订", "平装'精装", "&amp;16开"};
+    BuildDescriptions(book, params, "x", "", "", {});
+    EXPECT_EQ(MobileDescriptionValue(book.MobileDescription, "字数："), params.WordCount);
+    EXPECT_EQ(MobileDescriptionValue(book.MobileDescription, "页码："), params.PageCount);
+    EXPECT_EQ(U8(MobileDescriptionValue(book.MobileDescription, "版次：")), U8(params.Edition));
+    EXPECT_EQ(U8(MobileDescriptionValue(book.MobileDescription, "装帧：")), U8(params.Binding));
+    EXPECT_EQ(U8(MobileDescriptionValue(book.MobileDescription, "开本：")), U8(params.BookFormat));
 }
 
 TEST(DataFileFormats, WorkbookFreezesItsHeaderAndWritesPricesAsNumbers) {

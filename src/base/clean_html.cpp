@@ -1,6 +1,7 @@
 #include "base/clean_html.h"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/regex_ops.h"
@@ -200,6 +201,29 @@ std::string EscapeHtml(const std::string& text) {
             default:
                 out += c;
         }
+    }
+    return out;
+}
+
+std::string UnescapeHtml(const std::string& text) {
+    static constexpr std::pair<std::string_view, char> kEscapes[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        bool decoded = false;
+        if (text[i] == '&') {
+            for (const auto& [entity, c] : kEscapes) {
+                if (text.compare(i, entity.size(), entity) == 0) {
+                    out += c;
+                    i += entity.size();
+                    decoded = true;
+                    break;
+                }
+            }
+        }
+        if (!decoded)
+            out += text[i++];
     }
     return out;
 }

@@ -20,4 +20,7 @@ std::string SectionText(const std::string& html);
 // never occur inside a GBK character, so the text is read byte by byte.
 std::string EscapeHtml(const std::string& text);
 
+// The text EscapeHtml was given: its five entities decoded in one pass, nothing else.
+std::string UnescapeHtml(const std::string& text);
+
 }  // namespace vt

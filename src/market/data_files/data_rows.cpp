@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/clean_html.h"
 #include "base/files.h"
 #include "core/context.h"
 #include "market/publish_form.h"
@@ -41,7 +42,8 @@ std::string MobileDescriptionValue(const std::string& mobile, const std::string&
         }
         out += c;
     }
-    return out;
+    // The mobile text carries the values escaped as HTML text.
+    return UnescapeHtml(out);
 }
 
 std::string PictureBaseName(const std::string& picture) {

@@ -33,7 +33,8 @@ struct DataFileRow {
 // The rows of the collected list that hold a book (handled or not), in list order.
 std::vector<DataFileRow> CollectDataRows(AppContext& ctx);
 
-// The value the mobile description gives after a label ("字数："), unescaped; empty
+// The value the mobile description gives after a label ("字数："), unescaped (JSON, then
+// HTML text); empty
 // when the label is not there.
 std::string MobileDescriptionValue(const std::string& mobile, const std::string& label);
 
