@@ -42,9 +42,8 @@ const NumericKey kNumericKeys[] = {
     {"SiteDownFailures", &SysConfig::SiteDownFailures, &SysConfig::SetSiteDownFailures, false, 0,
      10000, "8", true},
     // Largest page and picture taken, in kilobytes: a bigger answer is refused, not read.
-    {"MaxPageKB", &SysConfig::MaxPageKB, &SysConfig::SetMaxPageKB, false, 64, 1048576, "8192",
-     true},
-    {"MaxPictureKB", &SysConfig::MaxPictureKB, &SysConfig::SetMaxPictureKB, false, 16, 1048576,
+    {"MaxPageKB", &SysConfig::MaxPageKB, &SysConfig::SetMaxPageKB, false, 1, 1048576, "8192", true},
+    {"MaxPictureKB", &SysConfig::MaxPictureKB, &SysConfig::SetMaxPictureKB, false, 1, 1048576,
      "10240", true},
 };
 
