@@ -86,6 +86,10 @@ TEST(BrowserCookieSource, CapturesWhatLogsTheSellerIn) {
     const std::string host =
         origin.substr(origin.find("://") + 3, origin.rfind(':') - origin.find("://") - 3);
     EXPECT_EQ(CookieSourceAddress(ctx.hosts()), origin + "/");
+    // A bare host name is read over https, so that Secure cookies are captured for it.
+    Hosts shipped;
+    ASSERT_TRUE(shipped.Set(HostRole::MarketAdvertising, "www.alimama.com"));
+    EXPECT_EQ(CookieSourceAddress(shipped), "https://www.alimama.com/");
 
     // What the browser stored during a login on the stand-in's page.
     const std::string demo = stage.DemoCookie();  // "t=…; tracknick=…; cookie2=…; …"

@@ -84,6 +84,83 @@ TEST(PasswordLogin, SendsThePasswordOnlyToTheLoginHost) {
     EXPECT_EQ(asked[0].method, "GET");
 }
 
+// The login host answers its form with a redirect. Only the marketplace's roles are
+// visited: the password goes to the login host once, a 307 to another host is not
+// repeated, and a host outside the roles gets nothing and sets nothing.
+TEST(PasswordLogin, RedirectsStayOnTheMarketplaceAndThePasswordGoesOnce) {
+    sim::HttpServer foreign;  // a host no role names
+    foreign.SetHandler([](const sim::HttpRequest&) {
+        sim::HttpResponse res;
+        res.headers = {{"Set-Cookie", "evil=1; Path=/"}};
+        res.body = "foreign";
+        return res;
+    });
+    ASSERT_TRUE(foreign.Start("127.0.0.1", 0));
+    sim::HttpServer main;  // the marketplace's main role, on a port of its own
+    main.SetHandler([&](const sim::HttpRequest& req) {
+        sim::HttpResponse res;
+        res.headers = {{"Set-Cookie", "m=1; Path=/"}};
+        if (req.path == "/home") {
+            res.status = 302;
+            res.headers.push_back({"Location", foreign.origin() + "/x"});
+        }
+        return res;
+    });
+    ASSERT_TRUE(main.Start("127.0.0.1", 0));
+
+    struct Case {
+        const char* name;
+        int status;
+        std::string location;
+        std::string cookie;
+        std::size_t mainRequests;
+    };
+    const Case cases[] = {
+        {"307 to a foreign host", 307, foreign.origin() + "/steal", "a=1; b=2", 0},
+        {"302 to the marketplace, then to a foreign host", 302, main.origin() + "/home",
+         "a=1; b=2; m=1", 1},
+        {"307 to another marketplace host", 307, main.origin() + "/post", "a=1; b=2", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::HttpServer login;
+        login.SetHandler([&](const sim::HttpRequest& req) {
+            sim::HttpResponse res;
+            if (req.method == "GET") {
+                res.headers = {{"Set-Cookie", "a=1; Path=/; HttpOnly"}};
+                res.body =
+                    "<form method=\"post\" action=\"/login\">"
+                    "<input name=\"u\"><input type=\"password\" name=\"p\"></form>";
+            } else {
+                res.status = c.status;
+                res.headers = {{"Set-Cookie", "b=2; Path=/"}, {"Location", c.location}};
+            }
+            return res;
+        });
+        ASSERT_TRUE(login.Start("127.0.0.1", 0));
+        foreign.ClearRequests();
+        main.ClearRequests();
+        Hosts hosts;
+        ASSERT_TRUE(hosts.Set(HostRole::MarketLogin, login.origin()));
+        ASSERT_TRUE(hosts.Set(HostRole::MarketMain, main.origin()));
+
+        PasswordLogin source(hosts, "seller", "s3cret-pw");
+        EXPECT_EQ(source.CaptureCookie(), c.cookie);
+
+        EXPECT_EQ(foreign.RequestCount(), 0u);
+        const auto mainAsked = main.Requests();
+        ASSERT_EQ(mainAsked.size(), c.mainRequests);
+        for (const sim::HttpRequest& r : mainAsked) {
+            EXPECT_EQ(r.method, "GET");
+            EXPECT_EQ(r.body.find("s3cret-pw"), std::string::npos);
+        }
+        int passwordSent = 0;
+        for (const sim::HttpRequest& r : login.Requests())
+            passwordSent += r.body.find("s3cret-pw") != std::string::npos;
+        EXPECT_EQ(passwordSent, 1);
+    }
+}
+
 TEST(FileCookieSource, ReadsTheSavedCookieString) {
     vt::testing::TempAppDir dir(false);
     WriteAll(dir.native() + "/cookie.txt", "  t=1; tracknick=seller; cookie2=ab\r\n");

@@ -71,18 +71,83 @@ TEST(Hosts, UnusableValuesAreRefusedAndChangeNothing) {
     }
 }
 
-TEST(Hosts, UrlJoinsPathsAndCanOpenABareHostOverHttp) {
+TEST(Hosts, UrlJoinsPaths) {
     Hosts hosts;
     ASSERT_TRUE(hosts.Set(HostRole::MarketUpload, "upload.example.com"));
     EXPECT_EQ(hosts.Url(HostRole::MarketUpload, "auction/sell.jhtml"),
               "https://upload.example.com/auction/sell.jhtml");
     EXPECT_EQ(hosts.Url(HostRole::MarketUpload, ""), "https://upload.example.com/");
-    // Some seller pages are opened over http; the scheme applies to a bare host only.
-    EXPECT_EQ(hosts.Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"),
-              "http://upload.example.com/auction/sell.jhtml");
-    ASSERT_TRUE(hosts.Set(HostRole::MarketUpload, "https://127.0.0.1:9443"));
-    EXPECT_EQ(hosts.Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"),
-              "https://127.0.0.1:9443/auction/sell.jhtml");
+}
+
+// The marketplace carries the seller's cookie and password: every value of a
+// marketplace role gives https, except an explicit http origin on this machine.
+TEST(Hosts, MarketplaceRolesAreHttpsUnlessALoopbackStandIn) {
+    struct Case {
+        std::string value;
+        std::string marketOrigin;  // empty: refused for a marketplace role
+        std::string storeOrigin;   // what the same value gives a bookstore role
+    };
+    const Case cases[] = {
+        {"upload.example.com", "https://upload.example.com", "http://upload.example.com"},
+        {"upload.example.com:8443", "https://upload.example.com:8443",
+         "http://upload.example.com:8443"},
+        {"https://upload.example.com", "https://upload.example.com", "https://upload.example.com"},
+        {"http://127.0.0.1:18081", "http://127.0.0.1:18081", "http://127.0.0.1:18081"},
+        {"http://127.9.8.7:18081", "http://127.9.8.7:18081", "http://127.9.8.7:18081"},
+        {"http://localhost:18081", "http://localhost:18081", "http://localhost:18081"},
+        {"http://[::1]:18081", "http://[::1]:18081", "http://[::1]:18081"},
+        {"http://upload.example.com", "", "http://upload.example.com"},
+        {"HTTP://10.0.0.5:80", "", "http://10.0.0.5:80"},
+        {"http://127.0.0.1.example.com", "", "http://127.0.0.1.example.com"},
+        {"http://128.0.0.1", "", "http://128.0.0.1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        Hosts hosts;
+        for (HostRole role : kMarketRoles) {
+            EXPECT_EQ(hosts.Set(role, c.value), !c.marketOrigin.empty()) << HostKey(role);
+            EXPECT_EQ(hosts.Url(role, "/auction/sell.jhtml"),
+                      (c.marketOrigin.empty() ? std::string("https://") : c.marketOrigin) +
+                          "/auction/sell.jhtml")
+                << HostKey(role);
+        }
+        for (HostRole role : kBookstoreRoles) {
+            ASSERT_TRUE(hosts.Set(role, c.value)) << HostKey(role);
+            EXPECT_EQ(hosts.Origin(role), c.storeOrigin) << HostKey(role);
+        }
+    }
+}
+
+TEST(Hosts, AnHttpMarketplaceOriginOffThisMachineIsAFileErrorNamingTheKey) {
+    TempAppDir dir(false);
+    const std::string path = dir.path() + "/Data/Hosts.ini";
+    std::string text = "[HOSTS]\r\n";
+    for (HostRole role : kBookstoreRoles)
+        text += std::string(HostKey(role)) + "=store.example.com\r\n";
+    for (HostRole role : kMarketRoles)
+        text += std::string(HostKey(role)) + (role == HostRole::MarketSell
+                                                  ? "=http://sell.example.com\r\n"
+                                                  : "=market.example.com\r\n");
+    WriteAll(dir.native() + "/Data/Hosts.ini", text);
+    Hosts hosts;
+    EXPECT_FALSE(hosts.Load(path));
+    EXPECT_EQ(hosts.LoadProblem(),
+              path +
+                  ": MarketSell = http://sell.example.com is neither a host "
+                  "name nor an https origin (http only for a loopback address)");
+    EXPECT_EQ(hosts.Host(HostRole::MarketSell), "");
+    EXPECT_EQ(hosts.Origin(HostRole::MarketUpload), "https://market.example.com");
+}
+
+TEST(LoopbackHost, OnlyThisMachine) {
+    for (const char* host : {"127.0.0.1", "127.255.0.9", "localhost", "LocalHost", "::1"})
+        EXPECT_TRUE(IsLoopbackHost(host)) << host;
+    for (const char* host : {"", "127.0.0", "127.0.0.1.5", "127.0.0.256", "1127.0.0.1", "10.0.0.1",
+                             "localhost.example.com", "::2", "127.0.0.1x"})
+        EXPECT_FALSE(IsLoopbackHost(host)) << host;
+    EXPECT_EQ(AuthorityHost("127.0.0.1:80"), "127.0.0.1");
+    EXPECT_EQ(AuthorityHost("[::1]:8080"), "::1");
+    EXPECT_EQ(AuthorityHost("example.com"), "example.com");
 }
 
 TEST(Hosts, WithoutAFileNoRoleHasAHostAndNoAddressCanBeFetched) {
@@ -142,7 +207,12 @@ TEST(Hosts, EachBadFileNamesTheFileAndTheKey) {
         {"a value that is no host",
          std::regex_replace(complete, std::regex("MarketSell=[^\r]*"),
                             "MarketSell=ftp://x.example.com"),
-         path + ": MarketSell = ftp://x.example.com is neither a host name nor an http(s) origin"},
+         path + ": MarketSell = ftp://x.example.com is neither a host name nor an https origin "
+                "(http only for a loopback address)"},
+        {"a bookstore value that is no host",
+         std::regex_replace(complete, std::regex("SourcePromo=[^\r]*"),
+                            "SourcePromo=ftp://x.example.com"),
+         path + ": SourcePromo = ftp://x.example.com is neither a host name nor an http(s) origin"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -19,6 +20,7 @@
 
 #include "base/hosts.h"
 #include "sim/http_server.h"
+#include "support/drip_server.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;
@@ -415,6 +417,82 @@ TEST_F(HttpClientTest, TimeOutInTheMiddleOfABodyKeepsWhatCame) {
     EXPECT_FALSE(page.empty());
     EXPECT_LT(page.size(), body.size());
     EXPECT_EQ(page, body.substr(0, page.size()));
+}
+
+// A page over the limit is refused whole with its cause, announced or not, and is not
+// asked for again; a stop ends a page that stalls.
+TEST_F(HttpClientTest, OversizedPagesAreRefusedWholeAndAStopEndsAStalledOne) {
+    peer_.Page("/big", std::string(4096, 'p'));
+    vt::testing::DripServer unannounced("HTTP/1.1 200 OK\r\nConnection: close",
+                                        std::string(4096, 'p'), false);
+    HttpOptions small;
+    small.maxBodyBytes = 1024;
+    small.retries = 2;
+    small.retryDelayMs = 1;
+    for (const std::string& url : {peer_.Url("/big"), unannounced.Url("/big")}) {
+        SCOPED_TRACE(url);
+        const PageResult read = HttpHelper::ReadPage(url, small);
+        EXPECT_TRUE(read.Failed());
+        EXPECT_EQ(read.refusal, ReadRefusal::TooLarge);
+        EXPECT_EQ(read.text, "");
+        EXPECT_EQ(read.attempts, 1);
+        EXPECT_NE(read.error.find("内容过大（超过 1 KB）"), std::string::npos);
+        EXPECT_EQ(MarketGet(url, kCookie, small), "");
+    }
+    // At the limit it is a page like any other.
+    small.maxBodyBytes = 4096;
+    EXPECT_EQ(HttpHelper::GetPage(peer_.Url("/big"), small), std::string(4096, 'p'));
+
+    vt::testing::DripServer stalled("HTTP/1.1 200 OK\r\nContent-Length: 100000", "<html>", true);
+    std::atomic<bool> stop{false};
+    HttpOptions options;
+    options.retries = 3;
+    options.cancelled = [&] { return stop.load(); };
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        stop = true;
+    });
+    const PageResult read = MarketRead(stalled.Url("/slow"), kCookie, options);
+    stopper.join();
+    EXPECT_EQ(read.refusal, ReadRefusal::Stopped);
+    EXPECT_TRUE(read.Failed());
+    EXPECT_EQ(stalled.connections(), 1);
+}
+
+// The seller's cookie and password go only over https, or to a stand-in on this
+// machine; the rule is decided on the address alone, before anything is sent.
+TEST(SecretTransport, CookiesGoOnlyOverHttpsOrToThisMachine) {
+    const std::pair<std::string, bool> cases[] = {
+        {"https://upload.example.com/auction/sell.jhtml", true},
+        {"HTTPS://Upload.Example.com:8443/x", true},
+        {"http://127.0.0.1:18081/x", true},
+        {"http://localhost:18081/x", true},
+        {"http://[::1]:18081/x", true},
+        {"http://upload.example.com/auction/sell.jhtml", false},
+        {"http://10.0.0.1/x", false},
+        {"http://0.0.0.0:1/x", false},
+        {"http://127.0.0.1.example.com/x", false},
+        {"ftp://127.0.0.1/x", false},
+        {"no address", false},
+    };
+    for (const auto& [url, allowed] : cases) EXPECT_EQ(SecretMayGoTo(url), allowed) << url;
+
+    // Refused before any connection: nothing listens there, and no transport error came.
+    const PageResult read = MarketRead("http://0.0.0.0:1/x", kCookie);
+    EXPECT_EQ(read.refusal, ReadRefusal::ClearTextSecret);
+    EXPECT_EQ(read.transportError, 0);
+    EXPECT_TRUE(read.Failed());
+    std::string response;
+    MarketPostRequest post{"http://0.0.0.0:1/x", "", "text/plain", {}, "body", kCookie};
+    EXPECT_EQ(MarketPost(post, response), kPostFailed);
+    EXPECT_NE(response.find("https"), std::string::npos);
+}
+
+TEST(SecretTransport, OriginsAreComparedWholeWithTheirPorts) {
+    EXPECT_EQ(OriginOf("HTTPS://Login.Example.com/member?x=1"), "https://login.example.com:443");
+    EXPECT_EQ(OriginOf("http://127.0.0.1:8080"), "http://127.0.0.1:8080");
+    EXPECT_EQ(OriginOf("http://[::1]/"), "http://[::1]:80");
+    EXPECT_EQ(OriginOf("not an address"), "");
 }
 
 TEST_F(HttpClientTest, BrokenUtf8TransferIsStillConverted) {

@@ -32,7 +32,7 @@ protected:
         cookie_ = market_.CookieFor("vantrell_demo");
         // The keys of a fresh publish page, as the publish attempt has them.
         const std::string page = MarketGetWithCookie(
-            ctx_.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie_);
+            ctx_.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml"), cookie_);
         std::string token, beginTime, itemNumber;
         ASSERT_FALSE(ScrapePublishKeys(page, token, beginTime, itemNumber).empty());
         item_.TbToken = Trim(token);

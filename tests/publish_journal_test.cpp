@@ -309,6 +309,7 @@ protected:
     // in, its product database open.
     void SetUpContext(AppContext& ctx) {
         PointMarketAt(ctx.hosts(), market_.origin());
+        vt::testing::PointBookstoreAt(ctx.hosts(), store_.origin());  // serves the pictures
         ctx.hosts().Set(HostRole::MarketUpload, relay_.origin());
         const std::string cookie = market_.CookieFor(kDemoNick);
         ctx.session().SetSellerCookie(cookie);

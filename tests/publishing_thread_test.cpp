@@ -43,6 +43,7 @@ protected:
         ASSERT_TRUE(market_.Start("127.0.0.1", 0));
         ASSERT_TRUE(store_.Start("127.0.0.1", 0));
         PointMarketAt(ctx_.hosts(), market_.origin());
+        vt::testing::PointBookstoreAt(ctx_.hosts(), store_.origin());  // serves the pictures
         ctx_.session().AddAccount(market_.CookieFor("vantrell_demo"));
         ctx_.session().MarkLoginValid();
         ctx_.publishing().SetPublishPacingMs(0);

@@ -112,7 +112,9 @@ TEST(SettingsStore, FreshInstallWithoutSectionShowsTheDefaults) {
         {"ShouJiaMoRenZhe", "8"}};
     // Keys that files written before them lack take their defaults without a word.
     const std::map<std::string, std::string> addedLater = {{"RetryCount", "3"},
-                                                           {"SiteDownFailures", "8"}};
+                                                           {"SiteDownFailures", "8"},
+                                                           {"MaxPageKB", "8192"},
+                                                           {"MaxPictureKB", "10240"}};
     EXPECT_EQ(problems.size(), numeric.size());
     for (const SettingProblem& p : problems) {
         EXPECT_EQ(p.value, "d") << p.key;
@@ -293,14 +295,15 @@ TEST(SettingsStore, WritesInTheOrderOfTheSaveSteps) {
             keys.push_back(line.substr(0, line.find('=')));
         at = end + 2;
     }
-    ASSERT_EQ(keys.size(), 43u);
+    ASSERT_EQ(keys.size(), 45u);
     EXPECT_EQ(bytes.rfind("[SYSCONFIG]\r\nPriceSet5P=false\r\n", 0), 0u);
     const std::vector<std::string> middle = {"FootAddPicP",   "MaidianShezhiP", "PaixiajiankucunP",
                                              "YuanJiaDazheP", "JiaJianSign",    "DiyContentP",
                                              "StartPageFrom"};
     EXPECT_EQ(std::vector<std::string>(keys.begin() + 20, keys.begin() + 27), middle);
-    EXPECT_EQ(std::vector<std::string>(keys.end() - 3, keys.end()),
-              (std::vector<std::string>{"ShouJiaMoRenZhe", "RetryCount", "SiteDownFailures"}));
+    EXPECT_EQ(std::vector<std::string>(keys.end() - 5, keys.end()),
+              (std::vector<std::string>{"ShouJiaMoRenZhe", "RetryCount", "SiteDownFailures",
+                                        "MaxPageKB", "MaxPictureKB"}));
 }
 
 TEST(SettingsStore, SavingTwiceGivesTheSameFiles) {

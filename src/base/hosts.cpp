@@ -1,5 +1,6 @@
 #include "base/hosts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -52,9 +53,49 @@ std::string_view HostKey(HostRole role) {
     return Info(role).key;
 }
 
+bool IsMarketRole(HostRole role) {
+    return Info(role).scheme == "https";
+}
+
+std::string AuthorityHost(std::string_view authority) {
+    if (!authority.empty() && authority.front() == '[') {
+        const std::size_t close = authority.find(']');
+        return std::string(authority.substr(
+            1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    }
+    return std::string(authority.substr(0, authority.find(':')));
+}
+
+bool IsLoopbackHost(std::string_view host) {
+    std::string h;
+    for (char c : host) h.push_back(AsciiLower(c));
+    if (h == "localhost" || h == "::1" || h == "0:0:0:0:0:0:0:1")
+        return true;
+    // A dotted IPv4 literal of 127.0.0.0/8: four numbers 0..255, the first 127.
+    int parts = 0;
+    std::size_t pos = 0;
+    while (pos <= h.size()) {
+        const std::size_t dot = std::min(h.find('.', pos), h.size());
+        const std::string_view part = std::string_view(h).substr(pos, dot - pos);
+        if (part.empty() || part.size() > 3)
+            return false;
+        int value = 0;
+        for (char c : part) {
+            if (c < '0' || c > '9')
+                return false;
+            value = value * 10 + (c - '0');
+        }
+        if (value > 255 || (parts == 0 && value != 127))
+            return false;
+        ++parts;
+        pos = dot + 1;
+    }
+    return parts == 4;
+}
+
 Hosts::Hosts() = default;
 
-bool Hosts::Parse(std::string_view value, Entry& out) {
+bool Hosts::Parse(HostRole role, std::string_view value, Entry& out) {
     std::string text = Trim(value);
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = Trim(std::string_view(text).substr(1, text.size() - 2));
@@ -78,6 +119,9 @@ bool Hosts::Parse(std::string_view value, Entry& out) {
             return false;
     }
     entry.authority = std::string(rest);
+    // The seller's cookie and password never travel in clear text over the network.
+    if (IsMarketRole(role) && entry.scheme == "http" && !IsLoopbackHost(AuthorityHost(rest)))
+        return false;
     out = std::move(entry);
     return true;
 }
@@ -98,9 +142,12 @@ bool Hosts::Load(const std::string& gbkPath) {
         std::string why;
         if (Trim(value).empty())
             why = gbkPath + ": [HOSTS] has no value for " + std::string(info.key);
-        else if (!Parse(value, entries[static_cast<std::size_t>(info.role)]))
+        else if (!Parse(info.role, value, entries[static_cast<std::size_t>(info.role)]))
             why = gbkPath + ": " + std::string(info.key) + " = " + value +
-                  " is neither a host name nor an http(s) origin";
+                  (info.scheme == "https"
+                       ? " is neither a host name nor an https origin (http only for a "
+                         "loopback address)"
+                       : " is neither a host name nor an http(s) origin");
         if (problem.empty())
             problem = why;
     }
@@ -117,7 +164,7 @@ std::string Hosts::LoadProblem() const {
 
 bool Hosts::Set(HostRole role, std::string_view value) {
     Entry entry;
-    if (!Parse(value, entry))
+    if (!Parse(role, value, entry))
         return false;
     std::unique_lock lock(mutex_);
     entries_[static_cast<std::size_t>(role)] = std::move(entry);
@@ -125,17 +172,7 @@ bool Hosts::Set(HostRole role, std::string_view value) {
 }
 
 std::string Hosts::Url(HostRole role, std::string_view pathAndQuery) const {
-    return Url(role, pathAndQuery, Info(role).scheme);
-}
-
-std::string Hosts::Url(HostRole role, std::string_view pathAndQuery,
-                       std::string_view schemeForBareHost) const {
-    std::string url;
-    {
-        std::shared_lock lock(mutex_);
-        const Entry& e = entries_[static_cast<std::size_t>(role)];
-        url = (e.scheme.empty() ? std::string(schemeForBareHost) : e.scheme) + "://" + e.authority;
-    }
+    std::string url = Origin(role);
     if (pathAndQuery.empty() || pathAndQuery.front() != '/')
         url += '/';
     url += pathAndQuery;

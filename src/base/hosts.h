@@ -8,7 +8,9 @@
 // A value is either a bare host name ("upload.taobao.com", optionally with ":port"),
 // which keeps the scheme the system uses for that role (http for the bookstore, https
 // for the marketplace), or a whole origin ("http://127.0.0.1:18081"), whose scheme and
-// port are used as given.
+// port are used as given. The marketplace carries the seller's cookie and password, so
+// a marketplace role is https; plain http is taken only for a loopback origin (the
+// stand-ins on this machine).
 #pragma once
 
 #include <array>
@@ -36,6 +38,14 @@ enum class HostRole {
 
 inline constexpr std::size_t kHostRoleCount = 11;
 
+// The roles that carry the seller's cookie or password.
+bool IsMarketRole(HostRole role);
+
+// The host part of an authority ("127.0.0.1:80" -> "127.0.0.1", "[::1]:8" -> "::1").
+std::string AuthorityHost(std::string_view authority);
+// A loopback host: 127.0.0.0/8, ::1 or "localhost" (this machine, never the network).
+bool IsLoopbackHost(std::string_view host);
+
 // The key of a role in Hosts.ini, e.g. "MarketUpload".
 std::string_view HostKey(HostRole role);
 
@@ -52,15 +62,12 @@ public:
     // Why the last Load failed (GBK), naming the file and the key; empty after a
     // successful one.
     std::string LoadProblem() const;
-    // One role's value, in either form. False (and nothing changed) when unusable.
+    // One role's value, in either form. False (and nothing changed) when unusable,
+    // among them an http origin for a marketplace role on a host other than loopback.
     bool Set(HostRole role, std::string_view value);
 
     // "scheme://host[:port]" + pathAndQuery ("/" is put in front when missing).
     std::string Url(HostRole role, std::string_view pathAndQuery) const;
-    // The same, but a bare host name gets schemeForBareHost instead of the role's own
-    // scheme (a few marketplace pages are opened over http). An origin keeps its scheme.
-    std::string Url(HostRole role, std::string_view pathAndQuery,
-                    std::string_view schemeForBareHost) const;
     // "scheme://host[:port]".
     std::string Origin(HostRole role) const;
     // "host[:port]".
@@ -71,7 +78,7 @@ private:
         std::string scheme;  // empty: the role's own scheme
         std::string authority;
     };
-    static bool Parse(std::string_view value, Entry& out);
+    static bool Parse(HostRole role, std::string_view value, Entry& out);
 
     mutable std::shared_mutex mutex_;
     std::array<Entry, kHostRoleCount> entries_;

@@ -1,7 +1,13 @@
 #include "base/http_client.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -44,21 +50,113 @@ private:
     curl_slist* headers_ = nullptr;
 };
 
+// One transfer's bounds as the callbacks see them, and which of them ended it.
+struct Transfer {
+    std::string* body = nullptr;
+    const HttpOptions* options = nullptr;
+    bool tooLarge = false;
+    bool stopped = false;
+    bool internalAddress = false;
+};
+
 size_t Append(char* data, size_t size, size_t count, void* target) {
-    static_cast<std::string*>(target)->append(data, size * count);
-    return size * count;
+    auto* t = static_cast<Transfer*>(target);
+    const size_t n = size * count;
+    if (t->body->size() + n > t->options->maxBodyBytes) {
+        t->tooLarge = true;
+        return 0;  // ends the transfer: a body over the limit is refused, not cut
+    }
+    t->body->append(data, n);
+    return n;
+}
+
+// Called by libcurl at least once a second, also while nothing arrives: a stopped job
+// ends its transfer here instead of waiting for a dripping server.
+int Progress(void* target, curl_off_t downloadTotal, curl_off_t, curl_off_t, curl_off_t) {
+    auto* t = static_cast<Transfer*>(target);
+    if (downloadTotal > 0 && static_cast<std::uint64_t>(downloadTotal) > t->options->maxBodyBytes) {
+        t->tooLarge = true;
+        return 1;
+    }
+    if (t->options->cancelled && t->options->cancelled()) {
+        t->stopped = true;
+        return 1;
+    }
+    return 0;
+}
+
+bool IsPublicV4(std::uint32_t a) {
+    const auto in = [a](std::uint32_t net, int bits) {
+        return bits == 0 || (a >> (32 - bits)) == (net >> (32 - bits));
+    };
+    return !(in(0x00000000, 8) || in(0x0A000000, 8) || in(0x7F000000, 8) ||
+             in(0x64400000, 10) ||  // shared address space of carrier networks
+             in(0xA9FE0000, 16) || in(0xAC100000, 12) || in(0xC0A80000, 16) || in(0xE0000000, 4) ||
+             in(0xF0000000, 4));  // multicast, reserved, broadcast
+}
+
+bool IsPublicV6(const unsigned char* b) {
+    static const unsigned char kZero[16] = {};
+    if (std::memcmp(b, kZero, 15) == 0 && (b[15] == 0 || b[15] == 1))
+        return false;  // unspecified, loopback
+    static const unsigned char kMapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    if (std::memcmp(b, kMapped, 12) == 0)
+        return IsPublicV4((std::uint32_t(b[12]) << 24) | (std::uint32_t(b[13]) << 16) |
+                          (std::uint32_t(b[14]) << 8) | b[15]);
+    if ((b[0] & 0xFE) == 0xFC)  // unique local fc00::/7
+        return false;
+    if (b[0] == 0xFE && (b[1] & 0xC0) == 0x80)  // link-local fe80::/10
+        return false;
+    return b[0] != 0xFF;  // multicast
+}
+
+// "a.b.c.d:port" or "[v6]:port"; public: whether the address is a public one.
+std::string Endpoint(const sockaddr* addr, bool& isPublic) {
+    char text[INET6_ADDRSTRLEN] = {};
+    isPublic = false;
+    if (addr->sa_family == AF_INET) {
+        const auto* v4 = reinterpret_cast<const sockaddr_in*>(addr);
+        isPublic = IsPublicV4(ntohl(v4->sin_addr.s_addr));
+        inet_ntop(AF_INET, &v4->sin_addr, text, sizeof text);
+        return std::string(text) + ":" + std::to_string(ntohs(v4->sin_port));
+    }
+    if (addr->sa_family == AF_INET6) {
+        const auto* v6 = reinterpret_cast<const sockaddr_in6*>(addr);
+        isPublic = IsPublicV6(v6->sin6_addr.s6_addr);
+        inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof text);
+        return "[" + std::string(text) + "]:" + std::to_string(ntohs(v6->sin6_port));
+    }
+    return {};
+}
+
+// Every connection of a transfer that a web page named, redirects included, asks here
+// before its socket exists: an internal address is refused before any packet leaves.
+curl_socket_t OpenCheckedSocket(void* target, curlsocktype, curl_sockaddr* address) {
+    auto* t = static_cast<Transfer*>(target);
+    bool isPublic = false;
+    const std::string endpoint = Endpoint(&address->addr, isPublic);
+    bool allowed = isPublic;
+    for (const std::string& e : t->options->allowedLocalEndpoints)
+        allowed = allowed || e == endpoint;
+    if (!allowed) {
+        t->internalAddress = true;
+        return CURL_SOCKET_BAD;
+    }
+    return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
 // What every call shares: the address, only http and https (also after a redirect, so
-// a page cannot send us to a local file), redirects followed, HTTP/1.1 so the header
-// lines go out as written, time-outs, normal certificate and host name checks.
-// Proxies come from the environment as libcurl reads them.
-void Configure(Request& req, const std::string& url, const HttpOptions& options,
-               std::string& body) {
+// a page cannot send us to a local file; only https when the request carries a secret
+// over https), redirects followed, HTTP/1.1 so the header lines go out as written,
+// time-outs, a low-speed limit, the body limit, the stop check, normal certificate and
+// host name checks. Proxies come from the environment as libcurl reads them.
+void Configure(Request& req, const std::string& url, const HttpOptions& options, Transfer& transfer,
+               bool carriesSecret = false) {
     CURL* h = req.handle();
     curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    const bool httpsOnly = carriesSecret && url.rfind("https://", 0) == 0;
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, httpsOnly ? "https" : "http,https");
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
@@ -69,8 +167,21 @@ void Configure(Request& req, const std::string& url, const HttpOptions& options,
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!options.caFile.empty())
         curl_easy_setopt(h, CURLOPT_CAINFO, options.caFile.c_str());
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytes);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBodyBytes));
+    transfer.options = &options;
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Append);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Progress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+    if (options.publicAddressesOnly) {
+        // The check must see the real peer, not a proxy that would fetch any address.
+        curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
+        curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &OpenCheckedSocket);
+        curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &transfer);
+    }
 }
 
 // Why a read failed, in the seller's words, with the transport's own text for support.
@@ -89,14 +200,34 @@ bool RepeatableTransportError(CURLcode code) {
     return code != CURLE_OK && code != CURLE_URL_MALFORMAT && code != CURLE_UNSUPPORTED_PROTOCOL;
 }
 
-// Fills the outcome of one completed or failed exchange into result.
-void NoteOutcome(CURL* h, CURLcode code, PageResult& result) {
+std::string KbText(std::size_t bytes) {
+    return std::to_string((bytes + 1023) / 1024) + " KB";
+}
+
+// Fills the outcome of one completed or failed exchange into result; a transfer that
+// this side ended says which bound ended it.
+void NoteOutcome(CURL* h, CURLcode code, const Transfer& transfer, PageResult& result) {
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     NoteExchangeOutcome(static_cast<int>(code), status, result);
+    if (code == CURLE_OK)
+        return;
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+        result.refusal = ReadRefusal::TooLarge;
+        result.text.clear();
+        result.error = "内容过大（超过 " + KbText(transfer.options->maxBodyBytes) + "），已拒绝";
+    } else if (transfer.stopped) {
+        result.refusal = ReadRefusal::Stopped;
+        result.error = "已停止读取（采集已停止）";
+    } else if (transfer.internalAddress) {
+        result.refusal = ReadRefusal::InternalAddress;
+        result.error = "地址指向本机或内部网络，已拒绝";
+    }
 }
 
 bool WorthRepeating(const PageResult& result) {
+    if (result.refusal != ReadRefusal::None)
+        return false;
     return RepeatableTransportError(static_cast<CURLcode>(result.transportError)) ||
            (result.transportError == 0 && result.status >= 500);
 }
@@ -163,7 +294,8 @@ PageResult ReadWithRetries(const HttpOptions& options,
         if (options.health)
             options.health->RecordRetry();
     }
-    if (options.health) {
+    // What this side refused says nothing about the site's health.
+    if (options.health && result.refusal == ReadRefusal::None) {
         if (result.Failed())
             options.health->RecordFailure(result.error);
         else
@@ -176,7 +308,7 @@ namespace {
 
 // A GET with these header lines; whatever body arrived, also after a failure.
 PageResult Fetch(const std::string& url, const std::vector<std::string>& lines,
-                 const HttpOptions& options) {
+                 const HttpOptions& options, bool carriesSecret = false) {
     EnsureCurl();
     return ReadWithRetries(options, [&](PageResult& result) {
         Request req;
@@ -185,12 +317,53 @@ PageResult Fetch(const std::string& url, const std::vector<std::string>& lines,
             result.error = TransportErrorText(CURLE_FAILED_INIT);
             return;
         }
-        Configure(req, url, options, result.text);
+        Transfer transfer{&result.text};
+        Configure(req, url, options, transfer, carriesSecret);
         for (const std::string& line : lines) req.AddHeader(line);
         req.AddHeader("Accept:");  // libcurl's own "Accept: */*" stays off the wire
         curl_easy_setopt(req.handle(), CURLOPT_HTTPHEADER, req.headers());
-        NoteOutcome(req.handle(), curl_easy_perform(req.handle()), result);
+        NoteOutcome(req.handle(), curl_easy_perform(req.handle()), transfer, result);
     });
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Scheme, host (brackets of an IPv6 literal taken off) and port (the scheme's default
+// when none is written) of an address; false when it does not parse.
+bool SplitAddress(const std::string& url, std::string& scheme, std::string& host,
+                  std::string& port) {
+    CURLU* u = curl_url();
+    if (!u)
+        return false;
+    bool ok = curl_url_set(u, CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
+    char* part = nullptr;
+    const auto take = [&](CURLUPart which, std::string& out, unsigned flags) {
+        if (ok && curl_url_get(u, which, &part, flags) == CURLUE_OK) {
+            out = LowerAscii(part);
+            curl_free(part);
+        } else {
+            ok = false;
+        }
+    };
+    take(CURLUPART_SCHEME, scheme, 0);
+    take(CURLUPART_HOST, host, 0);
+    take(CURLUPART_PORT, port, CURLU_DEFAULT_PORT);
+    curl_url_cleanup(u);
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    return ok;
+}
+
+PageResult RefusedSecret(const std::string& url) {
+    PageResult result;
+    result.refusal = ReadRefusal::ClearTextSecret;
+    result.error = "拒绝以明文（非https）向 " + url + " 发送账户Cookie或密码";
+    return result;
 }
 
 std::string Clean(std::string_view text) {
@@ -241,9 +414,12 @@ PageResult MarketFetch(const std::string& url, const std::string& cookie,
     }
     std::vector<std::string> lines{std::string("User-Agent: ") + kAppAgent};
     std::string clean = Clean(cookie);
-    if (!clean.empty())
+    if (!clean.empty()) {
+        if (!SecretMayGoTo(url))
+            return RefusedSecret(url);
         lines.push_back("Cookie: " + clean);
-    result = Fetch(url, lines, options);
+    }
+    result = Fetch(url, lines, options, !clean.empty());
     result.text = NormaliseLines(result.text);
     return result;
 }
@@ -318,46 +494,123 @@ int ExchangeOutcome(const PageResult& exchange, std::string& response) {
     return kPostDone;
 }
 
-// The login pages' exchange: libcurl's own cookie engine carries the cookies set along
-// the redirects, and the header callback sees every Set-Cookie for the merged result.
+bool IsRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// The login pages' exchange, one hop at a time so that each redirect is weighed before
+// anything goes to its host: only trusted origins are visited, the form (the password)
+// is repeated only to its own origin, and so every cookie kept comes from a trusted host.
 int BrowserExchange(const std::string& url, const std::string* formBody, const std::string& cookie,
-                    std::string& page, std::string& cookies, const HttpOptions& options) {
+                    std::string& page, std::string& cookies, const HttpOptions& options,
+                    const std::vector<std::string>& trustedOrigins) {
     page.clear();
     cookies = MergeCookies(Clean(cookie), {});
     EnsureCurl();
-    Request req;
-    if (!req.handle())
-        return kPostCannotOpen;
-    PageResult exchange;
-    Configure(req, url, options, exchange.text);
-    std::vector<std::string> setCookies;
-    CURL* h = req.handle();
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CollectSetCookie);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &setCookies);
-    curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
-    if (!cookies.empty())
-        curl_easy_setopt(h, CURLOPT_COOKIE, cookies.c_str());
-    req.AddHeader("User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0");
-    req.AddHeader("Accept:\ttext/html, application/xhtml+xml, */*");
-    req.AddHeader("Accept-Language:\tzh-CN");
-    if (formBody) {
-        req.AddHeader("Content-Type: application/x-www-form-urlencoded");
-        req.AddHeader("Expect:");
-        curl_easy_setopt(h, CURLOPT_POST, 1L);
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, formBody->data());
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(formBody->size()));
-    }
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
+    std::vector<std::string> trusted;
+    for (const std::string& origin : trustedOrigins) trusted.push_back(OriginOf(origin));
+    if (trusted.empty())
+        trusted.push_back(OriginOf(url));
+    const auto isTrusted = [&](const std::string& address) {
+        const std::string origin = OriginOf(address);
+        for (const std::string& t : trusted)
+            if (!origin.empty() && t == origin)
+                return true;
+        return false;
+    };
 
-    CURLcode code = curl_easy_perform(h);
-    cookies = MergeCookies(cookies, setCookies);
-    if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
-        return kPostBadUrl;
-    NoteOutcome(h, code, exchange);
+    constexpr int kMaxHops = 10;
+    std::string target = url;
+    const std::string* body = formBody;
+    PageResult exchange;
+    for (int hop = 0; hop <= kMaxHops; ++hop) {
+        if (OriginOf(target).empty())
+            return kPostBadUrl;
+        if (!isTrusted(target))
+            break;  // a redirect off the marketplace: not followed, nothing sent there
+        if ((body || !cookies.empty()) && !SecretMayGoTo(target)) {
+            page.clear();
+            return kPostFailed;
+        }
+        Request req;
+        if (!req.handle())
+            return kPostCannotOpen;
+        exchange = PageResult{};
+        Transfer transfer{&exchange.text};
+        Configure(req, target, options, transfer, true);
+        CURL* h = req.handle();
+        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+        std::vector<std::string> setCookies;
+        curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CollectSetCookie);
+        curl_easy_setopt(h, CURLOPT_HEADERDATA, &setCookies);
+        if (!cookies.empty())
+            curl_easy_setopt(h, CURLOPT_COOKIE, cookies.c_str());
+        req.AddHeader(
+            "User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0");
+        req.AddHeader("Accept:\ttext/html, application/xhtml+xml, */*");
+        req.AddHeader("Accept-Language:\tzh-CN");
+        if (body) {
+            req.AddHeader("Content-Type: application/x-www-form-urlencoded");
+            req.AddHeader("Expect:");
+            curl_easy_setopt(h, CURLOPT_POST, 1L);
+            curl_easy_setopt(h, CURLOPT_POSTFIELDS, body->data());
+            curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size()));
+        }
+        curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
+
+        const CURLcode code = curl_easy_perform(h);
+        cookies = MergeCookies(cookies, setCookies);
+        if (code == CURLE_URL_MALFORMAT || code == CURLE_UNSUPPORTED_PROTOCOL)
+            return kPostBadUrl;
+        NoteOutcome(h, code, transfer, exchange);
+        if (code != CURLE_OK || !IsRedirect(exchange.status))
+            break;
+        char* location = nullptr;
+        curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location);
+        if (!location || !*location)
+            break;
+        const std::string next = location;
+        if (exchange.status == 307 || exchange.status == 308) {
+            // The form goes again only where it was first sent.
+            if (body && OriginOf(next) != OriginOf(target))
+                break;
+        } else {
+            body = nullptr;  // 301/302/303 go on as a plain GET, as browsers do
+        }
+        target = next;
+    }
     return ExchangeOutcome(exchange, page);
 }
 
 }  // namespace
+
+std::size_t SizeLimitFromKb(const std::string& kilobytes, std::size_t fallback) {
+    const std::string t = Trim(kilobytes);
+    if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != std::string::npos)
+        return fallback;
+    const unsigned long long kb = std::strtoull(t.c_str(), nullptr, 10);
+    return kb == 0 ? fallback : static_cast<std::size_t>(kb) * 1024;
+}
+
+std::string OriginOf(const std::string& url) {
+    std::string scheme, host, port;
+    if (!SplitAddress(url, scheme, host, port) || host.empty())
+        return {};
+    if (host.find(':') != std::string::npos)
+        host = "[" + host + "]";
+    return scheme + "://" + host + ":" + port;
+}
+
+bool SecretMayGoTo(const std::string& url) {
+    std::string scheme, host, port;
+    if (!SplitAddress(url, scheme, host, port) || host.empty())
+        return false;
+    return scheme == "https" || (scheme == "http" && IsLoopbackHost(host));
+}
+
+PageResult FetchPicture(const std::string& url, const HttpOptions& options) {
+    return Fetch(url, {std::string("User-Agent: ") + kAppAgent}, options);
+}
 
 HttpOptions HttpOptions::ForUpload() {
     HttpOptions options;
@@ -421,6 +674,10 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
         return kPostBadUrl;
     if (scheme != "http" && scheme != "https")
         return kPostFailed;
+    if (!request.cookie.empty() && !SecretMayGoTo(request.url)) {
+        response = RefusedSecret(request.url).error;
+        return kPostFailed;
+    }
 
     std::vector<std::string> lines{
         "User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0",
@@ -462,7 +719,8 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
             noHandle = true;
             return;  // nothing was sent, and a repeat would fare no better
         }
-        Configure(req, request.url, options, outcome.text);
+        Transfer transfer{&outcome.text};
+        Configure(req, request.url, options, transfer, !request.cookie.empty());
         for (const std::string& line : headerLines) req.AddHeader(line);
         CURL* h = req.handle();
         curl_easy_setopt(h, CURLOPT_HTTPHEADER, req.headers());
@@ -470,7 +728,7 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
         curl_easy_setopt(h, CURLOPT_POSTFIELDS, request.body.data());
         curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
                          static_cast<curl_off_t>(request.body.size()));
-        NoteOutcome(h, curl_easy_perform(h), outcome);
+        NoteOutcome(h, curl_easy_perform(h), transfer, outcome);
     });
     if (noHandle)
         return kPostNoConnection;
@@ -524,14 +782,16 @@ int MarketPostGoodsQuery(const std::string& body, std::string& response, const s
 }
 
 int GetCollectCookies(const std::string& url, const std::string& cookie, std::string& page,
-                      std::string& cookies, const HttpOptions& options) {
-    return BrowserExchange(url, nullptr, cookie, page, cookies, options);
+                      std::string& cookies, const HttpOptions& options,
+                      const std::vector<std::string>& trustedOrigins) {
+    return BrowserExchange(url, nullptr, cookie, page, cookies, options, trustedOrigins);
 }
 
 int PostFormCollectCookies(const std::string& url, const std::string& body,
                            const std::string& cookie, std::string& page, std::string& cookies,
-                           const HttpOptions& options) {
-    return BrowserExchange(url, &body, cookie, page, cookies, options);
+                           const HttpOptions& options,
+                           const std::vector<std::string>& trustedOrigins) {
+    return BrowserExchange(url, &body, cookie, page, cookies, options, trustedOrigins);
 }
 
 }  // namespace vt

@@ -23,9 +23,29 @@ class SiteHealth;
 inline constexpr char kSourceAgent[] = "serverassistant";
 inline constexpr char kAppAgent[] = "OrnikVantrell";
 
+// The shipped size limits ("MaxPageKB", "MaxPictureKB" of the settings): a product page
+// is a few hundred kilobytes and a cover picture a few tens.
+inline constexpr std::size_t kDefaultMaxPageBytes = 8u * 1024 * 1024;
+inline constexpr std::size_t kDefaultMaxPictureBytes = 10u * 1024 * 1024;
+// A size setting in kilobytes as bytes; a value that is no positive number gives fallback.
+std::size_t SizeLimitFromKb(const std::string& kilobytes, std::size_t fallback);
+
 struct HttpOptions {
     long connectTimeoutMs = 15000;  // until the connection stands
     long totalTimeoutMs = 60000;    // the whole exchange, connection included
+    // A transfer that moves fewer than lowSpeedBytes a second for lowSpeedSeconds is
+    // broken off: a server that drips its answer must not hold a worker.
+    long lowSpeedBytes = 256;
+    long lowSpeedSeconds = 30;
+    // The largest body taken. A longer one is refused whole, never cut into a half page.
+    std::size_t maxBodyBytes = kDefaultMaxPageBytes;
+    // For addresses that a web page named (pictures): connections go only to public
+    // addresses, checked on the address each name resolves to, redirects included. Not
+    // loopback, private, link-local or unspecified, except the endpoints listed here as
+    // "ip:port" / "[ip6]:port" (the configured picture host when it is itself on this
+    // machine, as the stand-ins are).
+    bool publicAddressesOnly = false;
+    std::vector<std::string> allowedLocalEndpoints;
     // PEM file of the certificate authorities to trust; empty means the system's own.
     // Certificates and host names are always verified.
     std::string caFile;
@@ -36,7 +56,8 @@ struct HttpOptions {
     // A 4xx or any other answer is final. 0: a single attempt.
     int retries = 0;
     int retryDelayMs = 500;
-    // Asked while waiting to retry; true gives up the remaining attempts (a stopped job).
+    // Asked while waiting to retry and during every transfer (about once a second while
+    // it stalls); true ends the transfer and gives up the remaining attempts (a stopped job).
     std::function<bool()> cancelled;
     // Told of each exchange's final outcome (not owned; may be null).
     SiteHealth* health = nullptr;
@@ -47,6 +68,15 @@ struct HttpOptions {
     HttpOptions Once() const;
 };
 
+// Why this side ended or never began an exchange.
+enum class ReadRefusal {
+    None,
+    Stopped,          // the job was stopped meanwhile
+    TooLarge,         // the body is over maxBodyBytes; nothing of it is kept
+    InternalAddress,  // the address is not a public one (publicAddressesOnly)
+    ClearTextSecret,  // a seller cookie or password would have gone out without https
+};
+
 // How one read went. text is what arrived (the body whatever the status; what came
 // before a broken transfer), error says why the read failed, in the seller's words.
 struct PageResult {
@@ -54,7 +84,8 @@ struct PageResult {
     long status = 0;         // the final HTTP status; 0 when no answer came
     int transportError = 0;  // libcurl's error number; 0 when the exchange completed
     int attempts = 0;
-    std::string error;  // empty when the read succeeded
+    std::string error;                        // empty when the read succeeded
+    ReadRefusal refusal = ReadRefusal::None;  // set: never repeated, not the site's fault
 
     // No answer could be had, or the server failed (5xx): the page was not read. A 4xx
     // or an answer without the expected content is the page's own fault, not the network's.
@@ -80,6 +111,15 @@ PageResult ReadWithRetries(const HttpOptions& options,
                            const std::function<void(PageResult&)>& attempt);
 // The outcome of one finished exchange from libcurl's result code and the final status.
 void NoteExchangeOutcome(int transportError, long status, PageResult& result);
+
+// Whether a request carrying the seller's cookie or password may go to this address:
+// https, or http to a loopback host (the stand-ins). Every marketplace exchange asks.
+bool SecretMayGoTo(const std::string& url);
+
+// A picture named by a web page: GET with the app's agent, no cookie, no referrer,
+// redirects followed (every connection checked as the options say). The options'
+// maxBodyBytes bounds it; callers set the picture limit.
+PageResult FetchPicture(const std::string& url, const HttpOptions& options);
 
 struct HttpHelper {
     // A bookstore page: agent "serverassistant", no cookie, redirects followed. The
@@ -138,16 +178,24 @@ int MarketPostGoodsQuery(const std::string& body, std::string& response, const s
                          const Hosts& hosts, const HttpOptions& options = {});
 
 // A browser's visit of the marketplace's login pages: the request carries the cookie
-// string given, redirects are followed with the cookies set on the way, and the final
-// page goes to page. cookies receives the given cookies merged with every cookie that
-// an answer of the exchange set, in Cookie-header form ("a=1; b=2"): a later value
-// replaces an earlier one of the same name, an empty value removes it. The result code
-// is MarketPost's.
+// string given, and the final page goes to page. Redirects are followed here, hop by
+// hop, only to the trusted origins ("scheme://host[:port]"; none given: the address's
+// own origin); a redirect elsewhere ends the exchange there, unvisited. A form body (a
+// password) is sent again only for a 307/308 to the same origin; any other redirect
+// goes on as a plain GET. cookies receives the given cookies merged with every cookie
+// that an answer of the exchange set (all from trusted origins), in Cookie-header form
+// ("a=1; b=2"): a later value replaces an earlier one of the same name, an empty value
+// removes it. The result code is MarketPost's.
 int GetCollectCookies(const std::string& url, const std::string& cookie, std::string& page,
-                      std::string& cookies, const HttpOptions& options = {});
+                      std::string& cookies, const HttpOptions& options = {},
+                      const std::vector<std::string>& trustedOrigins = {});
 // The same for a form posted as application/x-www-form-urlencoded (body as given).
 int PostFormCollectCookies(const std::string& url, const std::string& body,
                            const std::string& cookie, std::string& page, std::string& cookies,
-                           const HttpOptions& options = {});
+                           const HttpOptions& options = {},
+                           const std::vector<std::string>& trustedOrigins = {});
+// "scheme://host:port" of an address, lower case, the port always written; empty when
+// the address does not parse.
+std::string OriginOf(const std::string& url);
 
 }  // namespace vt

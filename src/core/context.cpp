@@ -53,6 +53,7 @@ HttpOptions AppContext::ReadOptions(Site site) {
     HttpOptions options;
     options.retries = SettingNumber(config_.RetryCount());
     options.retryDelayMs = retryDelayMs_;
+    options.maxBodyBytes = SizeLimitFromKb(config_.MaxPageKB(), kDefaultMaxPageBytes);
     // Only a read of a running job is given up by its stop; a read outside any job (the
     // category tree, a login) has no stop to wait for.
     if (!panel_.JobStopped())

@@ -41,6 +41,10 @@ const NumericKey kNumericKeys[] = {
     {"RetryCount", &SysConfig::RetryCount, &SysConfig::SetRetryCount, false, 0, 10, "3", true},
     {"SiteDownFailures", &SysConfig::SiteDownFailures, &SysConfig::SetSiteDownFailures, false, 0,
      10000, "8", true},
+    // Largest page and picture taken, in kilobytes: a bigger answer is refused, not read.
+    {"MaxPageKB", &SysConfig::MaxPageKB, &SysConfig::SetMaxPageKB, false, 1, 1048576, "8192", true},
+    {"MaxPictureKB", &SysConfig::MaxPictureKB, &SysConfig::SetMaxPictureKB, false, 1, 1048576,
+     "10240", true},
 };
 
 // Digits with at most one decimal point (where allowed) and nothing else but blanks

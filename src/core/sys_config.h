@@ -55,7 +55,9 @@
     B(TopAddPicP)                  \
     B(FootAddPicP)                 \
     T(RetryCount)                  \
-    T(SiteDownFailures)
+    T(SiteDownFailures)            \
+    T(MaxPageKB)                   \
+    T(MaxPictureKB)
 
 // Settings held only in memory: unchecked, empty or at their first entry at start.
 //   CheckStock        "检查有货没货"

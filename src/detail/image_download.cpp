@@ -1,11 +1,14 @@
 #include "detail/image_download.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
+#include <filesystem>
 #include <mutex>
 
 #include "base/bounded_lock.h"
 #include "base/files.h"
+#include "base/hosts.h"
 #include "base/http_client.h"
 #include "base/regex_ops.h"
 #include "base/text.h"
@@ -14,22 +17,26 @@
 namespace vt {
 namespace {
 
-constexpr long kConnectTimeoutSeconds = 15;
-// A picture is a few tens of kilobytes; a transfer that stalls this long is broken.
-constexpr long kStallSeconds = 60;
-
 void InitCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool IsPlainFileName(const std::string& name) {
-    if (name == "." || name == "..")
-        return false;
-    for (unsigned char c : name)
-        if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F)
-            return false;
-    return true;
+// A name that stays one plain entry of its folder on any file system the seller uses:
+// separators, controls and the characters Windows refuses become "_"; "." and ".."
+// (any name of dots only) and an empty name become "_". GBK lead bytes are >= 0x81 and
+// trail bytes >= 0x40, so no byte of a Chinese character is taken for one of these.
+std::string SafeName(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        const bool bad = c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':' || c == '*' ||
+                         c == '?' || c == '"' || c == '<' || c == '>' || c == '|';
+        out.push_back(bad ? '_' : static_cast<char>(c));
+    }
+    if (out.find_first_not_of('.') == std::string::npos)
+        return "_";
+    return out;
 }
 
 // The picture's own name from its address: "1234567-1_w_2" or "1234567-1_w".
@@ -49,13 +56,18 @@ std::string RemoveSlashes(std::string text) {
     return out;
 }
 
-std::size_t CollectBody(char* data, std::size_t size, std::size_t count, void* user) {
-    static_cast<std::string*>(user)->append(data, size * count);
-    return size * count;
-}
-
-int CodeForTransportError(CURLcode rc) {
-    switch (rc) {
+int CodeForRead(const PageResult& read) {
+    switch (read.refusal) {
+        case ReadRefusal::TooLarge:
+            return kImageTooLarge;
+        case ReadRefusal::InternalAddress:
+            return kImageInternalAddress;
+        case ReadRefusal::Stopped:
+            return kImageStopped;
+        default:
+            break;
+    }
+    switch (static_cast<CURLcode>(read.transportError)) {
         case CURLE_URL_MALFORMAT:
         case CURLE_UNSUPPORTED_PROTOCOL:
             return kImageBadUrl;
@@ -88,17 +100,45 @@ bool IsHttpUrl(const std::string& url) {
     return ok;
 }
 
+bool FileExists(const std::string& gbkPath) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::path(NativePath(gbkPath)), ec);
+}
+
+// The path a book's picture is saved to: the target, or when that already holds a
+// picture, one told apart by the book's product code (or a number).
+std::string FreePath(const ImageTarget& target) {
+    if (!FileExists(target.path))
+        return target.path;
+    const std::string stem = target.path.substr(0, target.path.size() - 4);  // ".JPG"
+    if (!target.distinction.empty())
+        return stem + "_" + target.distinction + ".JPG";
+    for (int n = 2;; ++n) {
+        const std::string candidate = stem + "_" + std::to_string(n) + ".JPG";
+        if (!FileExists(candidate))
+            return candidate;
+    }
+}
+
 }  // namespace
+
+bool LooksLikePicture(std::string_view b) {
+    const auto starts = [b](std::string_view magic) { return b.substr(0, magic.size()) == magic; };
+    return starts("\xFF\xD8\xFF") || starts("\x89PNG\r\n\x1A\n") || starts("GIF87a") ||
+           starts("GIF89a") || (starts("RIFF") && b.size() >= 12 && b.substr(8, 4) == "WEBP") ||
+           (starts("BM") && b.size() >= 26);
+}
 
 ImageTarget ImageFilePath(AppContext& ctx, const O_BookInfo& book) {
     ImageTarget target;
-    const std::string jobFolder = RemoveSlashes(ctx.job().CurrentFenlei());
-    ctx.job().SetCurrentFenlei(jobFolder);
+    const std::string job = RemoveSlashes(ctx.job().CurrentFenlei());
+    ctx.job().SetCurrentFenlei(job);
+    // An empty job text keeps the pictures in the day folder itself, as before.
+    const std::string jobFolder = job.empty() ? job : SafeName(job);
 
     std::string name;
     if (ctx.config().CHKIsbnForPicName()) {
-        name = book.ISBN;
-        target.nameUsable = IsPlainFileName(name);
+        name = SafeName(Trim(book.ISBN));
     } else {
         // The ".jpg" test is exact and case-sensitive, unlike the name patterns.
         if (book.RemoteImageUrl.empty() || book.RemoteImageUrl.find(".jpg") == std::string::npos) {
@@ -110,7 +150,11 @@ ImageTarget ImageFilePath(AppContext& ctx, const O_BookInfo& book) {
             target.refusal = "图片地址不正确";
             return target;
         }
+        name = SafeName(name);
     }
+    const std::string code = Trim(book.ProductId.empty() ? book.OuterCode : book.ProductId);
+    if (!code.empty())
+        target.distinction = SafeName(code);
 
     const std::string dayFolder = ctx.ImagesDir() + "/" + DayFolderName();
     const std::string folder = dayFolder + "/" + jobFolder + "/";
@@ -120,7 +164,34 @@ ImageTarget ImageFilePath(AppContext& ctx, const O_BookInfo& book) {
     return target;
 }
 
-int DownloadImage(const std::string& url, const std::string& path, const HttpOptions& options) {
+PicturePolicy PicturePolicyFor(AppContext& ctx) {
+    PicturePolicy policy;
+    policy.maxBytes = SizeLimitFromKb(ctx.config().MaxPictureKB(), kDefaultMaxPictureBytes);
+    const std::string authority = ctx.hosts().Host(HostRole::SourceProduct);
+    const std::string host = AuthorityHost(authority);
+    std::string port;
+    const std::size_t colon = authority.rfind(':');
+    if (colon != std::string::npos && authority.find(']', colon) == std::string::npos)
+        port = authority.substr(colon + 1);
+    if (port.empty())
+        port = ctx.hosts().Origin(HostRole::SourceProduct).rfind("https", 0) == 0 ? "443" : "80";
+    // Only address literals (and "localhost") are taken: a name is not resolved here,
+    // so what it points at later cannot widen the exception.
+    unsigned char buf[16];
+    char text[INET6_ADDRSTRLEN] = {};
+    if (host == "localhost") {
+        policy.allowedLocalEndpoints = {"127.0.0.1:" + port, "[::1]:" + port};
+    } else if (inet_pton(AF_INET, host.c_str(), buf) == 1) {
+        policy.allowedLocalEndpoints = {host + ":" + port};
+    } else if (inet_pton(AF_INET6, host.c_str(), buf) == 1 &&
+               inet_ntop(AF_INET6, buf, text, sizeof text)) {
+        policy.allowedLocalEndpoints = {"[" + std::string(text) + "]:" + port};
+    }
+    return policy;
+}
+
+int DownloadImage(const std::string& url, const std::string& path, const HttpOptions& options,
+                  const PicturePolicy& policy) {
     if (url.empty())
         return kImageNoUrl;
     if (path.empty())
@@ -129,42 +200,18 @@ int DownloadImage(const std::string& url, const std::string& path, const HttpOpt
     if (!IsHttpUrl(url))
         return kImageBadUrl;
 
-    bool noHandle = false;
-    const PageResult read = ReadWithRetries(options, [&](PageResult& result) {
-        CURL* curl = curl_easy_init();
-        if (!curl) {
-            noHandle = true;
-            return;
-        }
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl, CURLOPT_USERAGENT, kAppAgent);
-        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 10L);
-        // A picture address comes from a web page: never let it reach a local file or
-        // another protocol, not even through a redirect.
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.text);
-
-        const CURLcode rc = curl_easy_perform(curl);
-        long status = 0;
-        if (rc == CURLE_OK)
-            curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        curl_easy_cleanup(curl);
-        NoteExchangeOutcome(static_cast<int>(rc), status, result);
-    });
-    if (noHandle)
-        return kImageNoConnection;
-    if (read.transportError != CURLE_OK)
-        return CodeForTransportError(static_cast<CURLcode>(read.transportError));
+    HttpOptions pictureOptions = options;
+    pictureOptions.maxBodyBytes = policy.maxBytes;
+    pictureOptions.publicAddressesOnly = true;
+    pictureOptions.allowedLocalEndpoints = policy.allowedLocalEndpoints;
+    const PageResult read = FetchPicture(url, pictureOptions);
+    if (read.transportError != CURLE_OK || read.refusal != ReadRefusal::None)
+        return CodeForRead(read);
     if (read.status != 200)
         return kImageRefused;
+    // An error page or anything else served in a picture's place is never uploaded.
+    if (!LooksLikePicture(read.text))
+        return kImageNotPicture;
     return WriteBytesFile(path, read.text) ? kImageSaved : kImageFileError;
 }
 
@@ -186,6 +233,14 @@ std::string DownloadMessage(int code) {
             return "保存地址为空";
         case kImageFileError:
             return "读写文件异常";
+        case kImageTooLarge:
+            return "图片过大，已拒绝";
+        case kImageNotPicture:
+            return "下载内容不是图片";
+        case kImageInternalAddress:
+            return "图片地址指向本机或内部网络，已拒绝";
+        case kImageStopped:
+            return "图片下载已停止";
         default:
             return {};
     }
@@ -197,10 +252,11 @@ int DownloadBookImage(AppContext& ctx, O_BookInfo& book, const ImageTarget& targ
     while (!LockWithin(lock, kImageLockWaitMs)) {
     }
     std::lock_guard<std::timed_mutex> held(lock, std::adopt_lock);
-    int code = target.nameUsable ? DownloadImage(Trim(book.RemoteImageUrl), target.path,
-                                                 ctx.ReadOptions(Site::Store))
-                                 : kImageFileError;
-    book.LocalImageFileName = target.path;
+    // Chosen under the lock, so two books of one name cannot both take it.
+    const std::string path = target.path.empty() ? target.path : FreePath(target);
+    const int code = DownloadImage(Trim(book.RemoteImageUrl), path, ctx.ReadOptions(Site::Store),
+                                   PicturePolicyFor(ctx));
+    book.LocalImageFileName = path;
     return code;
 }
 

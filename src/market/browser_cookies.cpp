@@ -137,7 +137,7 @@ std::string BrowserCookieJar::CookieHeaderFor(const std::string& url, std::int64
 }
 
 std::string CookieSourceAddress(const Hosts& hosts) {
-    return hosts.Url(HostRole::MarketAdvertising, "/", "http");
+    return hosts.Url(HostRole::MarketAdvertising, "/");
 }
 
 std::string BrowserCookieSource::CaptureCookie() {

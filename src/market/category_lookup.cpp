@@ -61,7 +61,7 @@ std::string QueryCategory(AppContext& ctx, const std::string& isbn, const std::s
 
 int LoadShopCategories(AppContext& ctx) {
     const std::string answer = MarketGet(
-        ctx.hosts().Url(HostRole::MarketSell, "/auction/goods/get_shop_category.htm", "http"),
+        ctx.hosts().Url(HostRole::MarketSell, "/auction/goods/get_shop_category.htm"),
         ctx.session().SellerCookie(), ctx.ReadOptions(Site::Market));
     std::vector<std::string> names;
     int read = 0;

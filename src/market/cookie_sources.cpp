@@ -90,10 +90,23 @@ std::string LoginFormBody(const std::string& loginPage, const std::string& nick,
 PasswordLogin::PasswordLogin(const Hosts& hosts, std::string nick, std::string password)
     : hosts_(hosts), nick_(std::move(nick)), password_(std::move(password)) {}
 
+// The origins the login exchange may visit: the marketplace's own roles and nothing
+// else, so neither the password nor the cookies reach a host a redirect names.
+static std::vector<std::string> MarketOrigins(const Hosts& hosts) {
+    std::vector<std::string> origins;
+    for (std::size_t i = 0; i < kHostRoleCount; ++i) {
+        const auto role = static_cast<HostRole>(i);
+        if (IsMarketRole(role) && !hosts.Host(role).empty())
+            origins.push_back(hosts.Origin(role));
+    }
+    return origins;
+}
+
 std::string PasswordLogin::CaptureCookie() {
     const std::string loginPageUrl = hosts_.Url(HostRole::MarketLogin, "/");
+    const std::vector<std::string> trusted = MarketOrigins(hosts_);
     std::string page, cookies;
-    GetCollectCookies(loginPageUrl, {}, page, cookies);
+    GetCollectCookies(loginPageUrl, {}, page, cookies, {}, trusted);
     if (page.empty())
         return {};
     std::string action;
@@ -108,7 +121,7 @@ std::string PasswordLogin::CaptureCookie() {
         target = hosts_.Url(HostRole::MarketLogin, action);
     }
     std::string answer, after;
-    PostFormCollectCookies(target, body, cookies, answer, after);
+    PostFormCollectCookies(target, body, cookies, answer, after, {}, trusted);
     return after;
 }
 

@@ -23,7 +23,7 @@ void OpenSellerDatabase(AppContext& ctx, const std::string& cookie) {
 
 std::string FetchSellPage(AppContext& ctx, const std::string& cookie) {
     return MarketGetWithCookie(
-        ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie,
+        ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml"), cookie,
         ctx.ReadOptions(Site::Market));
 }
 

@@ -115,7 +115,7 @@ FreightLoad LoadFreightTemplates(AppContext& ctx) {
         return FreightLoad::NotLoggedIn;
     }
     std::vector<FreightTemplate> found = ParseFreightTemplates(
-        MarketGet(ctx.hosts().Url(HostRole::MarketUpload, kTemplatePath, "http"),
+        MarketGet(ctx.hosts().Url(HostRole::MarketUpload, kTemplatePath),
                   ctx.session().SellerCookie(), ctx.ReadOptions(Site::Market)));
     if (found.empty())
         return FreightLoad::NoTemplates;

@@ -374,7 +374,7 @@ PublishOutcome ReadPublishAnswer(int posted, const std::string& answer) {
 
 bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::string& cookie) {
     const PageResult sellRead =
-        MarketRead(ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml", "http"), cookie,
+        MarketRead(ctx.hosts().Url(HostRole::MarketUpload, "/auction/sell.jhtml"), cookie,
                    ctx.ReadOptions(Site::Market));
     const std::string& sellPage = sellRead.text;
     if (sellRead.Failed()) {

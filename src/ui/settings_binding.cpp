@@ -59,6 +59,8 @@ const std::vector<SettingControl> kControls = {
     VT_EDIT(Basic, PriceRangeTo, false),
     VT_EDIT(Basic, RetryCount, true),
     VT_EDIT(Basic, SiteDownFailures, true),
+    VT_EDIT(Basic, MaxPageKB, true),
+    VT_EDIT(Basic, MaxPictureKB, true),
 
     VT_CHECK(DataFiles, CHKTaobao, "生成淘宝助理文件"),
     VT_CHECK(DataFiles, CHKTaobao5, "生成淘宝助理5格式"),

@@ -64,6 +64,10 @@ QWidget* MakeBasicPage(SettingsBinding& b, QWidget* parent) {
                         {"页面读取失败时重试", b.edit("RetryCount"), "次；连续",
                          b.edit("SiteDownFailures"), "次无法访问网站时停止采集（0为不停止）"},
                         kNumberWidth));
+    AddRow(network, Row(page,
+                        {"页面最大", b.edit("MaxPageKB"), "KB；图片最大", b.edit("MaxPictureKB"),
+                         "KB（超过则拒绝）"},
+                        kNumberWidth));
     layout->addWidget(network);
     layout->addStretch(1);
     return page;
