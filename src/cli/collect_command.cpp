@@ -243,7 +243,9 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     cmd->add_option("--sort", o->sort, "Sort order by alias or label: " + SortChoices());
     cmd->add_option("--filter", o->filters,
                     "List filter by alias or caption, repeatable: " + FilterChoices());
-    cmd->add_option("--from", o->from, "First list page (default: StartPageFrom of Setting.ini)");
+    cmd->add_option("--from", o->from,
+                    "First list page, 0 to 10000 (a keyword job skips page 0; default: "
+                    "StartPageFrom of Setting.ini)");
     cmd->add_option("--to", o->to, "Last list page (default: CaiJiYeShu of Setting.ini)");
     cmd->add_option("--report", o->report,
                     "Write the JSON report to this file (\"-\": standard output)");
