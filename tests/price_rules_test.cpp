@@ -72,6 +72,11 @@ TEST(ComputePrice, FollowsTheSellersRules) {
          false, "", "", "10.00"},
         {"no base chosen reads the site price", kNoChoice, "10.00", "8.00", "10", kPlus, "", "", "",
          false, "", "", "8.00"},
+        // The ratio is compared in double: 3 x 0.1 = 0.30000000000000004 is above 3 / 10.
+        {"price exactly at the ratio floor takes the default discount", kListPrice, "10", "", "3",
+         kPlus, "", "3", "6", false, "", "", "6.00"},
+        {"price just above the ratio floor stands", kListPrice, "10", "", "3.1", kPlus, "", "3",
+         "6", false, "", "", "3.10"},
         // Single precision rounds these half cents the other way than double would.
         {"single precision, 20.10 at 8.5", kListPrice, "20.10", "", "8.5", kPlus, "", "", "", false,
          "", "", "17.09"},

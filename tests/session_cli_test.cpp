@@ -93,6 +93,10 @@ TEST(PriceCommand, PrintsThePriceOfTheSavedSettings) {
          "50.00",
          "30.00\n",
          "ratio floor: below EditShouJiaDiYu 5 tenths of the base, so ShouJiaMoRenZhe 6"},
+        {{"PriceDazheP=3", "EditShouJiaDiYu=3", "ShouJiaMoRenZhe=6"},
+         "10.00",
+         "6.00\n",
+         "ratio floor: below EditShouJiaDiYu 3 tenths of the base, so ShouJiaMoRenZhe 6"},
         {{"PriceDazheP=1", "PriceSet5P=false"},
          "20.00",
          "2.00\n",
@@ -109,15 +113,42 @@ TEST(PriceCommand, PrintsThePriceOfTheSavedSettings) {
     // Nothing of it was saved.
     EXPECT_EQ(price("39.80", "20.00").out, "31.84\n");
 
-    // A discount out of its range: the default (no discount) is used, and said.
-    ASSERT_TRUE(WriteProfileString(ctx.SettingsPath(), kSettingsSection, "PriceDazheP", "85"));
-    r = price("39.80", "20.00");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "39.80\n");
-    EXPECT_EQ(
-        r.err.rfind(GbkToUtf8("设置项 PriceDazheP 的值 \"85\" 无效，已改用默认值 10") + "\n", 0),
-        0u)
-        << r.err;
+    // A discount no seller can mean: the default (no discount) is used, and said. One that
+    // is not a plain number counts as the number it starts with, and that is said too;
+    // --set reads its value the same way.
+    const struct {
+        const char* file;
+        std::vector<std::string> sets;
+        const char* out;
+        const char* said;
+    } discounts[] = {
+        {"150", {}, "39.80\n", "设置项 PriceDazheP 的值 \"150\" 无效，已改用默认值 10\n"},
+        {"8.5折", {}, "33.83\n", "设置项 PriceDazheP 的值 \"8.5折\" 不是纯数字，按 8.5 使用\n"},
+        {"12", {}, "47.76\n", ""},
+        {"10",
+         {"PriceDazheP=7折"},
+         "27.86\n",
+         "设置项 PriceDazheP 的值 \"7折\" 不是纯数字，按 7 使用\n"},
+    };
+    for (const auto& d : discounts) {
+        ASSERT_TRUE(
+            WriteProfileString(ctx.SettingsPath(), kSettingsSection, "PriceDazheP", d.file));
+        std::vector<std::string> args = {"price", "--market-price", "39.80", "--sell-price",
+                                         "20.00", "--app-dir",      dir};
+        for (const std::string& set : d.sets) args.insert(args.end(), {"--set", GbkToUtf8(set)});
+        r = RunProgram(BinPath("vantrell-cli"), args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, d.out) << d.file;
+        if (*d.said)
+            EXPECT_EQ(r.err.rfind(GbkToUtf8(d.said), 0), 0u) << r.err;
+        else
+            EXPECT_EQ(r.err.find(GbkToUtf8("设置项")), std::string::npos) << r.err;
+    }
+    // On the command line a value that would be refused is a usage error.
+    r = RunProgram(BinPath("vantrell-cli"), {"price", "--market-price", "39.80", "--set",
+                                             "PriceDazheP=-3", "--app-dir", dir});
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_EQ(r.out, "");
 
     ASSERT_TRUE(WriteProfileString(ctx.SettingsPath(), kSettingsSection, "PriceDazheP", "8"));
     r = price(" ", "20.00");

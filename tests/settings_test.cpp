@@ -5,16 +5,19 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/ini_file.h"
 #include "base/text.h"
+#include "collect/list_crawlers.h"
 #include "core/context.h"
 #include "core/settings_store.h"
 #include "core/sys_config.h"
 #include "market/price_rules.h"
+#include "market/publish_form.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;
@@ -103,13 +106,13 @@ TEST(SettingsStore, FreshInstallWithoutSectionShowsTheDefaults) {
     SysConfig c;
     const std::vector<SettingProblem> problems =
         LoadSettings(c, install.context, install.context.log());
-    // Text boxes show "d", but a number that is missing would price every item at 0.00:
-    // the numeric keys take the shipped file's values, and each is reported.
+    // Every text box shows "d", read as 0 by the numbers' consumers; each numeric key
+    // is reported with what it counts as (the stock quantity goes out as typed).
     const std::map<std::string, std::string> numeric = {
-        {"StartPageFrom", "1"},   {"CaiJiYeShu", "10"},     {"TitleLengthP", "60"},
-        {"BookStoreCountP", "5"}, {"PriceDazheP", "10"},    {"JiaJian", "0"},
-        {"ShouJiaDiYu", "5"},     {"EditShouJiMoRen", "5"}, {"EditShouJiaDiYu", "0"},
-        {"ShouJiaMoRenZhe", "8"}};
+        {"StartPageFrom", "0"},   {"CaiJiYeShu", "0"},      {"TitleLengthP", "0"},
+        {"BookStoreCountP", "d"}, {"PriceDazheP", "0"},     {"JiaJian", "0"},
+        {"ShouJiaDiYu", "0"},     {"EditShouJiMoRen", "0"}, {"EditShouJiaDiYu", "0"},
+        {"ShouJiaMoRenZhe", "0"}};
     // Keys that files written before them lack take their defaults without a word.
     const std::map<std::string, std::string> addedLater = {{"RetryCount", "3"},
                                                            {"SiteDownFailures", "8"},
@@ -118,14 +121,12 @@ TEST(SettingsStore, FreshInstallWithoutSectionShowsTheDefaults) {
     EXPECT_EQ(problems.size(), numeric.size());
     for (const SettingProblem& p : problems) {
         EXPECT_EQ(p.value, "d") << p.key;
-        EXPECT_EQ(numeric.at(p.key), p.fallback) << p.key;
+        EXPECT_FALSE(p.replaced) << p.key;
+        EXPECT_EQ(numeric.at(p.key), p.used) << p.key;
     }
 #define VT_CHECK_B(name) EXPECT_FALSE(c.name()) << #name;
-#define VT_CHECK_T(name)                                                 \
-    EXPECT_EQ(c.name(), numeric.count(#name)      ? numeric.at(#name)    \
-                        : addedLater.count(#name) ? addedLater.at(#name) \
-                                                  : "d")                 \
-        << #name;
+#define VT_CHECK_T(name) \
+    EXPECT_EQ(c.name(), addedLater.count(#name) ? addedLater.at(#name) : "d") << #name;
 #define VT_CHECK_R(name) EXPECT_EQ(c.name(), 0) << #name;
     VT_SYSCONFIG_KEYS(VT_CHECK_B, VT_CHECK_T, VT_CHECK_R)
 #undef VT_CHECK_B
@@ -602,76 +603,133 @@ TEST(ShippedData, DataFilesLoadAsTheSettingsPagesNeedThem) {
 
 namespace {
 
-TEST(SettingChecks, NumbersOutsideTheirRangeFallBackToTheDefaultAndAreReported) {
+// What the seller sees at start for one settings text, and what the consumers make of it.
+enum class Notice { None, ReadAs, Replaced };
+
+TEST(SettingChecks, TextsReadAsTheirLeadingNumberAndOnlyHarmfulOnesAreReplaced) {
     struct Case {
         const char* key;
         std::string value;
-        std::string loaded;  // what the record holds afterwards
+        std::string held;  // what the record holds after loading
+        Notice notice;
+        std::string used;    // the number the notice names (or the default put in)
+        std::string result;  // the price of a 20.00 book, the title, or the first page
     };
+    const std::string binary("\x01\x02\x7F", 3);
     const std::vector<Case> cases = {
-        {"PriceDazheP", "8.5", "8.5"},
-        {"PriceDazheP", " 9 ", " 9 "},  // blanks around a number are the consumer's affair
-        {"PriceDazheP", "150", "10"},   // a "discount" above the full price
-        {"PriceDazheP", "0", "10"},
-        {"PriceDazheP", "-2", "10"},
-        {"PriceDazheP", "1e30", "10"},
-        {"PriceDazheP", "8.5.1", "10"},
-        {"JiaJian", "2.5", "2.5"},
-        {"JiaJian", "-3", "0"},
-        {"JiaJian", "99999997781963083612160", "0"},
-        {"ShouJiaDiYu", "", "5"},
-        {"EditShouJiMoRen", "0", "5"},
-        {"ShouJiaMoRenZhe", "11", "8"},
-        {"EditShouJiaDiYu", "0", "0"},
-        {"StartPageFrom", "3", "3"},
-        {"StartPageFrom", "2.5", "1"},
-        {"CaiJiYeShu", "100000", "10"},
-        {"CaiJiYeShu", "abc", "10"},
-        {"TitleLengthP", "60", "60"},
-        {"BookStoreCountP", "0", "0"},
+        // Discount in tenths, through the price of a book listed at 20.00.
+        {"PriceDazheP", "8.5", "8.5", Notice::None, "", "17.00"},
+        {"PriceDazheP", " 9 ", " 9 ", Notice::None, "", "18.00"},
+        {"PriceDazheP", "8.5折", "8.5折", Notice::ReadAs, "8.5", "17.00"},
+        {"PriceDazheP", "", "", Notice::ReadAs, "0", "0.00"},
+        {"PriceDazheP", "d", "d", Notice::ReadAs, "0", "0.00"},
+        {"PriceDazheP", "12", "12", Notice::None, "", "24.00"},  // a 20 % mark-up
+        {"PriceDazheP", "0", "0", Notice::None, "", "0.00"},
+        {"PriceDazheP", "-3", "10", Notice::Replaced, "10", "20.00"},
+        {"PriceDazheP", "1e9", "1e9", Notice::ReadAs, "1", "2.00"},
+        {"PriceDazheP", "150", "10", Notice::Replaced, "10", "20.00"},
+        {"PriceDazheP", binary, "10", Notice::Replaced, "10", "20.00"},
+        {"JiaJian", "-3", "0", Notice::Replaced, "0", "20.00"},
+        {"JiaJian", "99999997781963083612160", "0", Notice::Replaced, "0", "20.00"},
+        // The ratio floor's discount, with a floor of 12 tenths that every price is under.
+        {"ShouJiaMoRenZhe", "", "", Notice::ReadAs, "0", "0.00"},
+        {"ShouJiaMoRenZhe", "7.5折", "7.5折", Notice::ReadAs, "7.5", "15.00"},
+        // Title length in bytes, through the title of a 20-byte name.
+        {"TitleLengthP", "12", "12", Notice::None, "", "ABCDEFGHIJKL"},
+        {"TitleLengthP", "", "", Notice::ReadAs, "0", ""},
+        {"TitleLengthP", "8.5折", "8.5折", Notice::ReadAs, "8", "ABCDEFGH"},
+        {"TitleLengthP", "-3", "60", Notice::Replaced, "60", "ABCDEFGHIJKLMNOPQRST"},
+        {"TitleLengthP", "1e9", "1e9", Notice::ReadAs, "1", "A"},
+        // The first list page.
+        {"StartPageFrom", "0", "0", Notice::None, "", "0"},
+        {"StartPageFrom", "", "", Notice::ReadAs, "0", "0"},
+        {"StartPageFrom", "d", "d", Notice::ReadAs, "0", "0"},
+        {"StartPageFrom", "2.5", "2.5", Notice::ReadAs, "2", "2"},
+        {"StartPageFrom", "-3", "1", Notice::Replaced, "1", "1"},
+        {"StartPageFrom", "20000", "1", Notice::Replaced, "1", "1"},
+        {"StartPageFrom", "1e9", "1e9", Notice::ReadAs, "1", "1"},
+        {"StartPageFrom", binary, "1", Notice::Replaced, "1", "1"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+        SCOPED_TRACE(std::string(c.key) + "=" + U8(c.value));
         Install install(true);
-        WriteProfileString(install.context.SettingsPath(), kSettingsSection, c.key, c.value);
-        SysConfig loaded;
-        const std::vector<SettingProblem> problems =
-            LoadSettings(loaded, install.context, install.context.log());
-        std::string got;
+        const std::string path = install.context.SettingsPath();
+        if (std::string(c.key) == "ShouJiaMoRenZhe")
+            WriteProfileString(path, kSettingsSection, "EditShouJiaDiYu", "12");
+        WriteProfileString(path, kSettingsSection, "PriceDazheP", "10");
+        WriteProfileString(path, kSettingsSection, "TitleQianzhuiP", "");
+        WriteProfileString(path, kSettingsSection, "TitleHouzhuiP", "");
+        WriteProfileString(path, kSettingsSection, c.key, c.value);
+        const std::vector<SettingProblem> problems = LoadSettings(install.context);
+        SysConfig& loaded = install.context.config();
+        loaded.SetPriceSet5P(false);
+        loaded.SetDiyTitleCheckP(false);
+        loaded.SetYuanJiaDazheP(kListPrice);
+        std::string held;
 #define VT_FIND(name)                \
     if (#name == std::string(c.key)) \
-        got = loaded.name();
+        held = loaded.name();
 #define VT_IGNORE(name)
         VT_SYSCONFIG_KEYS(VT_IGNORE, VT_FIND, VT_IGNORE)
 #undef VT_FIND
 #undef VT_IGNORE
-        EXPECT_EQ(got, c.loaded);
-        const bool refused = c.loaded != c.value;
-        ASSERT_EQ(problems.size(), refused ? 1u : 0u);
-        if (refused) {
-            EXPECT_EQ(problems[0], (SettingProblem{c.key, c.value, c.loaded}));
-            const std::string log =
-                install.Bytes(install.context.log().FilePathFor(std::time(nullptr)));
-            EXPECT_NE(log.find("设置项 " + std::string(c.key) + " 的值"), std::string::npos)
-                << U8(log);
+        EXPECT_EQ(held, c.held);
+
+        O_BookInfo book;
+        book.MarketPrice = "20.00";
+        book.BookName = "ABCDEFGHIJKLMNOPQRST";
+        const std::string key = c.key;
+        const std::string result = key == "TitleLengthP" ? BuildTitle(install.context, book)
+                                   : key == "StartPageFrom"
+                                       ? std::to_string(FromPageSetting(install.context))
+                                       : FormatPrice(ComputePrice(loaded, book));
+        EXPECT_EQ(result, c.result);
+
+        if (c.notice == Notice::None) {
+            EXPECT_TRUE(problems.empty()) << U8(DescribeSettingProblem(problems.front()));
+            continue;
         }
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0],
+                  (SettingProblem{c.key, c.value, c.used, c.notice == Notice::Replaced}));
+        const std::string line = DescribeSettingProblem(problems[0]);
+        EXPECT_NE(line.find(c.key), std::string::npos);
+        EXPECT_NE(line.find(c.notice == Notice::Replaced ? "已改用默认值 " + c.used
+                                                         : "按 " + c.used + " 使用"),
+                  std::string::npos)
+            << U8(line);
+        const std::string log =
+            install.Bytes(install.context.log().FilePathFor(std::time(nullptr)));
+        EXPECT_NE(log.find(line), std::string::npos) << U8(log);
     }
 }
 
-TEST(SettingChecks, AnEmptyOrBinarySettingsFileStillPricesSoundly) {
-    for (const std::string& bytes :
-         {std::string(), std::string("\x00\xFF\x01[SYSCONFIG\x00PriceDazheP=\xFF\xFE", 28)}) {
+TEST(SettingChecks, AnEmptyBinaryOrMissingSettingsFileStillPricesSoundly) {
+    for (const std::optional<std::string>& bytes :
+         {std::optional<std::string>(std::string()),
+          std::optional<std::string>(
+              std::string("\x00\xFF\x01[SYSCONFIG\x00PriceDazheP=\xFF\xFE", 28)),
+          std::optional<std::string>(
+              std::string("[SYSCONFIG]\r\nPriceDazheP=8\r\n\x00\x00\x00\x00", 32)),
+          std::optional<std::string>()}) {
         Install install(true);
-        install.Put(install.context.SettingsPath(), bytes);
+        if (bytes)
+            install.Put(install.context.SettingsPath(), *bytes);
+        else
+            std::filesystem::remove(GbkToUtf8(install.context.SettingsPath()));
         SysConfig c;
         const std::vector<SettingProblem> problems =
             LoadSettings(c, install.context, install.context.log());
-        EXPECT_EQ(problems.size(), 10u);
-        EXPECT_EQ(c.PriceDazheP(), "10");
+        const bool plainDiscount = bytes && bytes->size() == 32;
+        // A plain number the file does hold is still the seller's.
+        EXPECT_EQ(problems.size(), plainDiscount ? 9u : 10u);
+        EXPECT_EQ(c.PriceDazheP(), plainDiscount ? "8" : "10");
         EXPECT_EQ(c.ShouJiaDiYu(), "5");
         EXPECT_EQ(c.CaiJiYeShu(), "10");
-        for (const SettingProblem& p : problems)
+        for (const SettingProblem& p : problems) {
+            EXPECT_TRUE(p.replaced) << p.key;
             EXPECT_EQ(DescribeSettingProblem(p).find('\0'), std::string::npos);
+        }
     }
 }
 

@@ -126,6 +126,33 @@ bool Hosts::Parse(HostRole role, std::string_view value, Entry& out) {
     return true;
 }
 
+namespace {
+
+// "http://" or "https://", a host, and no blanks, controls or non-ASCII bytes: an address
+// the desktop may hand to the browser as it is.
+bool IsWebAddress(std::string_view text) {
+    std::string lower;
+    for (char c : text.substr(0, 8)) lower.push_back(AsciiLower(c));
+    std::size_t start = 0;
+    if (lower.rfind("http://", 0) == 0)
+        start = 7;
+    else if (lower.rfind("https://", 0) == 0)
+        start = 8;
+    else
+        return false;
+    const std::string_view rest = text.substr(start);
+    if (rest.empty() || rest.find_first_of("/?#") == 0)
+        return false;
+    for (char c : rest) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7F)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool Hosts::Load(const std::string& gbkPath) {
     std::FILE* f = std::fopen(NativePath(gbkPath).c_str(), "rb");
     if (!f) {
@@ -151,10 +178,19 @@ bool Hosts::Load(const std::string& gbkPath) {
         if (problem.empty())
             problem = why;
     }
+    std::string home = Trim(ReadProfileString(gbkPath, "HOSTS", "HomePage", ""));
+    if (!IsWebAddress(home))
+        home.clear();
     std::unique_lock lock(mutex_);
     entries_ = std::move(entries);
+    homePage_ = std::move(home);
     loadProblem_ = problem;
     return problem.empty();
+}
+
+std::string Hosts::HomePage() const {
+    std::shared_lock lock(mutex_);
+    return homePage_;
 }
 
 std::string Hosts::LoadProblem() const {

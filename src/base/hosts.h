@@ -73,6 +73,11 @@ public:
     // "host[:port]".
     std::string Host(HostRole role) const;
 
+    // The project's home page, the optional key HomePage of [HOSTS]: a whole http(s)
+    // address, opened in the seller's browser and never fetched. Empty when the file has
+    // none or its value is not such an address.
+    std::string HomePage() const;
+
 private:
     struct Entry {
         std::string scheme;  // empty: the role's own scheme
@@ -82,6 +87,7 @@ private:
 
     mutable std::shared_mutex mutex_;
     std::array<Entry, kHostRoleCount> entries_;
+    std::string homePage_;
     std::string loadProblem_;
 };
 

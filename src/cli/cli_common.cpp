@@ -54,7 +54,8 @@ std::unique_ptr<AppContext> MakeContext(const CommonOptions& options, int& exitC
         exitCode = Error(U8(ctx->hosts().LoadProblem()), kExitFailure);
         return nullptr;
     }
-    // A refused setting is already in the log; the seller running a command sees it too.
+    // What the settings file holds that is refused, or read as a number it does not spell
+    // plainly, is already in the log; the seller running a command sees it too.
     for (const SettingProblem& problem : StartUp(*ctx))
         std::cerr << U8(DescribeSettingProblem(problem)) << '\n';
     exitCode = kExitOk;

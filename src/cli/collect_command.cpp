@@ -14,6 +14,7 @@
 #include "cli/setting_overrides.h"
 #include "cli/site_probe.h"
 #include "collect/category_fetch.h"
+#include "collect/list_crawlers.h"
 
 namespace vt::cli {
 namespace {
@@ -96,9 +97,9 @@ std::string CheckRequest(const CollectOptions& o, long& from, long& to) {
     if (problem.empty() && o.mode == CollectMode::Promo)
         problem = CheckHttpAddress("--promo", o.promo);
     if (problem.empty() && !o.from.empty())
-        problem = CheckWholeNumber("--from", o.from, 1, kMaxPage, from);
+        problem = CheckWholeNumber("--from", o.from, 0, kMaxPage, from);
     if (problem.empty() && !o.to.empty())
-        problem = CheckWholeNumber("--to", o.to, 1, kMaxPage, to);
+        problem = CheckWholeNumber("--to", o.to, 0, kMaxPage, to);
     if (problem.empty() && !o.sort.empty() && SortLabelOf(o.sort).empty())
         problem = "unknown --sort \"" + o.sort + "\"; one of: " + SortChoices();
     for (const std::string& f : o.filters) {
@@ -145,20 +146,14 @@ int RunCollect(const CollectOptions& o) {
         ctx->config().SetStartPageFrom(std::to_string(from));
     if (!o.to.empty())
         ctx->config().SetCaiJiYeShu(std::to_string(to));
+    // A page setting reads as the number it starts with, as the job reads it; one that is
+    // not a plain number has been reported at start.
     const std::string fromText = U8(ctx->config().StartPageFrom());
     const std::string toText = U8(ctx->config().CaiJiYeShu());
-    if (o.mode != CollectMode::Promo) {
-        std::string why = CheckWholeNumber("first page (--from or StartPageFrom in Setting.ini)",
-                                           fromText, 1, kMaxPage, from);
-        if (why.empty())
-            why = CheckWholeNumber("last page (--to or CaiJiYeShu in Setting.ini)", toText, 1,
-                                   kMaxPage, to);
-        if (why.empty() && from > to)
-            why = "the first page " + fromText + " comes after the last page " + toText +
-                  " (--from must not exceed --to)";
-        if (!why.empty())
-            return Error(why, kExitUsage);
-    }
+    if (o.mode != CollectMode::Promo && FromPageSetting(*ctx) > ToPageSetting(*ctx))
+        return Error("the first page " + fromText + " comes after the last page " + toText +
+                         " (--from must not exceed --to)",
+                     kExitUsage);
     CollectionPanel& panel = ctx->panel();
     if (!o.sort.empty())
         panel.SelectSort(SortLabelOf(o.sort));
@@ -248,7 +243,9 @@ void AddCollectCommand(CLI::App& app, Runner& run) {
     cmd->add_option("--sort", o->sort, "Sort order by alias or label: " + SortChoices());
     cmd->add_option("--filter", o->filters,
                     "List filter by alias or caption, repeatable: " + FilterChoices());
-    cmd->add_option("--from", o->from, "First list page (default: StartPageFrom of Setting.ini)");
+    cmd->add_option("--from", o->from,
+                    "First list page, 0 to 10000 (a keyword job skips page 0; default: "
+                    "StartPageFrom of Setting.ini)");
     cmd->add_option("--to", o->to, "Last list page (default: CaiJiYeShu of Setting.ini)");
     cmd->add_option("--report", o->report,
                     "Write the JSON report to this file (\"-\": standard output)");

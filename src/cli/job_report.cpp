@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
 #include <unordered_map>
 
 #include "base/text.h"
@@ -395,6 +397,19 @@ nlohmann::json BuildReport(AppContext& ctx, const JobOutcome& o, const ReportInf
         {"paths",
          {{"log", dir + "/Log"}, {"databases", dir + "/DataBase"}, {"pictures", dir + "/images"}}},
     };
+}
+
+bool WriteReport(const nlohmann::json& report, const std::string& utf8Path) {
+    const std::string text =
+        report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    if (utf8Path == "-") {
+        std::cout << text << std::flush;
+        return true;
+    }
+    std::ofstream out(utf8Path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    return static_cast<bool>(out);
 }
 
 }  // namespace vt::cli

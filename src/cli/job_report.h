@@ -79,6 +79,10 @@ struct ReportInfo {
 // The report (schema version kReportSchemaVersion, documented in the README).
 nlohmann::json BuildReport(AppContext& ctx, const JobOutcome& outcome, const ReportInfo& info);
 
+// Writes the report, indented, to the file or ("-") to standard output; false when the
+// file could not be written.
+bool WriteReport(const nlohmann::json& report, const std::string& utf8Path);
+
 // One to-collect row keyed by column name (prices and counts as numbers), UTF-8.
 nlohmann::json ToCollectRowJson(const ToCollectRow& row);
 

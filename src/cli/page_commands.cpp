@@ -21,6 +21,7 @@
 #include "collect/list_parsers.h"
 #include "detail/book_filters.h"
 #include "detail/detail_page.h"
+#include "market/on_sale_check.h"
 
 namespace vt::cli {
 namespace {
@@ -143,6 +144,10 @@ int RunList(const ListOptions& options) {
         return Fail("文件不存在：" + Gbk(options.source));
     // The word lists as a job starts with them.
     RebuildFilterWords(*ctx);
+    // The on-sale check asks the shop with the goods token a keyword or promotion job
+    // fetches at its start; a category job has none of its own.
+    if (ctx->config().CheckByOuterCode() && options.layout != "category")
+        ctx->job().GoodsToken = FetchGoodsToken(*ctx);
     if (options.layout == "category")
         ParseCategoryPage(*ctx, page);
     else if (options.layout == "promo")

@@ -45,7 +45,7 @@ std::string Explain(const SysConfig& c, const O_BookInfo& book) {
         out += "adjustment: - JiaJian " + U8(c.JiaJian()) + " -> " + FormatPrice(p) + "\n";
     }
     const double ratioFloor = LeadingDecimal(c.EditShouJiaDiYu());
-    if (base != 0 && ratioFloor * 0.1 > p / base) {
+    if (BelowRatioFloor(ratioFloor, p, base)) {
         p = static_cast<float>(base * LeadingDecimal(c.ShouJiaMoRenZhe()) * 0.1);
         out += "ratio floor: below EditShouJiaDiYu " + U8(c.EditShouJiaDiYu()) +
                " tenths of the base, so ShouJiaMoRenZhe " + U8(c.ShouJiaMoRenZhe()) +

@@ -1,9 +1,12 @@
 #include "cli/setting_overrides.h"
 
 #include <charconv>
+#include <iostream>
+#include <optional>
 
 #include "base/text.h"
 #include "cli/cli_common.h"
+#include "core/setting_checks.h"
 #include "market/price_rules.h"
 
 namespace vt::cli {
@@ -132,8 +135,14 @@ std::string CheckSettingOverrides(const std::vector<std::string>& pairs, bool ac
             return "--set " + key + " takes true or false, not \"" + value + "\"";
         if (k->kind == Kind::Radio && !ParseRadio(key, value, r))
             return "--set " + key + " takes 0 or 1 (or the button's name), not \"" + value + "\"";
-        if (k->kind == Kind::Number && !Trim(value).empty() && !IsNumber(value))
+        if (k->kind == Kind::Number && IsNumericSetting(key)) {
+            // Read as Setting.ini is read; only what the file's checks refuse is refused.
+            const std::optional<SettingProblem> problem = CheckNumericSetting(key, Gbk(value));
+            if (problem && problem->replaced)
+                return "--set " + key + " cannot be \"" + value + "\"";
+        } else if (k->kind == Kind::Number && !Trim(value).empty() && !IsNumber(value)) {
             return "--set " + key + " takes a number, not \"" + value + "\"";
+        }
     }
     return {};
 }
@@ -160,6 +169,9 @@ void ApplySettingOverrides(AppContext& ctx, const std::vector<std::string>& pair
 #undef VT_B
 #undef VT_T
 #undef VT_R
+        // As for Setting.ini: what a value that is not a plain number counts as.
+        if (const std::optional<SettingProblem> problem = CheckNumericSetting(key, Gbk(value)))
+            std::cerr << U8(DescribeSettingProblem(*problem)) << '\n';
     }
 }
 

@@ -1,5 +1,7 @@
 #include "collect/list_crawlers.h"
 
+#include <algorithm>
+#include <climits>
 #include <thread>
 
 #include "base/bounded_lock.h"
@@ -8,6 +10,7 @@
 #include "collect/list_parsers.h"
 #include "collect/list_url.h"
 #include "core/context.h"
+#include "core/setting_checks.h"
 #include "detail/book_filters.h"
 
 namespace vt {
@@ -83,12 +86,22 @@ void PagedCrawler(AppContext& ctx, const char* token,
 
 }  // namespace
 
+namespace {
+
+// A page number typed into a settings box while a job runs is not checked: clamp it so a
+// long row of digits cannot wrap round to a negative page.
+int PageNumber(const std::string& text) {
+    return static_cast<int>(std::clamp<long>(SettingInteger(text), INT_MIN / 2, INT_MAX / 2));
+}
+
+}  // namespace
+
 int FromPageSetting(AppContext& ctx) {
-    return static_cast<int>(LeadingInteger(ctx.config().StartPageFrom()));
+    return PageNumber(ctx.config().StartPageFrom());
 }
 
 int ToPageSetting(AppContext& ctx) {
-    return static_cast<int>(LeadingInteger(ctx.config().CaiJiYeShu()));
+    return PageNumber(ctx.config().CaiJiYeShu());
 }
 
 PageTurn TakeListPage(CollectJob& job, int toPage, int waitMs) {

@@ -211,7 +211,8 @@ std::vector<SettingProblem> LoadSettings(SysConfig& config, const AppContext& pa
     loadText(&SysConfig::SetForbiddenBooksText);
 
     LoadSettingKeys(config, paths.SettingsPath());
-    std::vector<SettingProblem> problems = CheckNumericSettings(config);
+    std::vector<SettingProblem> problems =
+        CheckNumericSettings(config, SettingsFileReadable(paths.SettingsPath()));
     for (const SettingProblem& p : problems) log.WriteLog(DescribeSettingProblem(p));
     return problems;
 }

@@ -27,8 +27,9 @@ struct SaveResult {
 // data files of the pages (default content, category mapping, regions, prefix, suffix,
 // filter keywords, forbidden books), then the keys of the settings file. Missing files
 // read as empty; each missing file but the mapping leaves a "[不存在]" log entry.
-// Then the numeric keys are checked: each refused value is replaced by its default,
-// logged, and returned for the front end to show.
+// Then the numeric keys are checked: each refused value is replaced by its default;
+// refused values and those read as a number they do not spell plainly are logged and
+// returned for the front end to show.
 std::vector<SettingProblem> LoadSettings(SysConfig& config, const AppContext& paths, Log& log);
 std::vector<SettingProblem> LoadSettings(AppContext& context);
 

@@ -1,6 +1,5 @@
 #include "market/price_rules.h"
 
-#include <charconv>
 #include <cstdio>
 
 #include "base/files.h"
@@ -8,6 +7,7 @@
 #include "base/http_client.h"
 #include "base/regex_ops.h"
 #include "core/context.h"
+#include "core/setting_checks.h"
 #include "core/settings_store.h"
 #include "market/login_checks.h"
 
@@ -20,35 +20,10 @@ constexpr const char* kTemplatePath =
     "/auction/json/listDeliveryTemplates.htm?catId=111006&aucType=%20fixed";
 constexpr const char* kTemplatePattern = "selected\":\"\",\"text\":\"(.*?)\",\"value\":(.*?)}";
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 double LeadingDecimal(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' ||
-                               text[i] == '\n' || text[i] == '\v' || text[i] == '\f'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::size_t start = i;
-    std::size_t digits = 0;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-    if (i < text.size() && text[i] == '.') {
-        ++i;
-        while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-    }
-    if (digits == 0)
-        return 0;
-    double value = 0;
-    // from_chars is locale-free; the span holds only digits and at most one point.
-    std::from_chars(text.data() + start, text.data() + i, value, std::chars_format::fixed);
-    return negative ? -value : value;
+    return SettingDecimal(text);
 }
 
 float ComputePrice(const SysConfig& config, const O_BookInfo& book) {
@@ -67,13 +42,21 @@ float ComputePrice(const SysConfig& config, const O_BookInfo& book) {
     else if (sign == kMinus)
         price = static_cast<float>(price - adjust);
 
-    // With no base price there is no ratio to test.
-    if (base != 0 && LeadingDecimal(config.EditShouJiaDiYu()) * 0.1 > price / base)
+    if (BelowRatioFloor(LeadingDecimal(config.EditShouJiaDiYu()), price, base))
         price = static_cast<float>(base * LeadingDecimal(config.ShouJiaMoRenZhe()) * 0.1);
 
     if (config.PriceSet5P() && LeadingDecimal(config.ShouJiaDiYu()) > price)
         price = static_cast<float>(LeadingDecimal(config.EditShouJiMoRen()));
     return price;
+}
+
+bool BelowRatioFloor(double floorTenths, float price, float base) {
+    // With no base price there is no ratio to test. The ratio is taken in double from the
+    // single-precision prices: in float, 3 / 10 rounds up past 3 x 0.1 and a price exactly
+    // at the floor would escape it.
+    if (base == 0)
+        return false;
+    return floorTenths * 0.1 > static_cast<double>(price) / static_cast<double>(base);
 }
 
 std::string FormatPrice(float price) {

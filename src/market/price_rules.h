@@ -21,6 +21,8 @@ double LeadingDecimal(const std::string& text);
 // The selling price of a book under the current settings, in single precision as the
 // publish form formats it ("%.2f"). The caller rejects a book without a list price first.
 float ComputePrice(const SysConfig& config, const O_BookInfo& book);
+// The ratio floor's test: floorTenths x 0.1 above price / base (never with no base).
+bool BelowRatioFloor(double floorTenths, float price, float base);
 // "%.2f" of the price.
 std::string FormatPrice(float price);
 

@@ -6,13 +6,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/panel_actions.h"
+#include "base/hosts.h"
 #include "core/context.h"
 #include "ui/accounts_panel_widget.h"
 #include "ui/collection_panel_widget.h"
@@ -25,6 +28,27 @@ namespace {
 
 // The maker's page for "反馈建议".
 constexpr char kFeedbackUrl[] = "https://www.ornik.cn/feedback";
+
+// The banner: a label that takes the whole line's click, since it has no link of its own
+// to aim at; without a home page it is plain text and a click does nothing.
+class BannerLabel : public QLabel {
+public:
+    BannerLabel(const QString& text, std::function<void()> onClick, QWidget* parent)
+        : QLabel(text, parent), onClick_(std::move(onClick)) {
+        if (onClick_)
+            setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (onClick_ && event->button() == Qt::LeftButton && rect().contains(event->pos()))
+            onClick_();
+        QLabel::mouseReleaseEvent(event);
+    }
+
+private:
+    std::function<void()> onClick_;
+};
 
 }  // namespace
 
@@ -56,7 +80,13 @@ MainWindow::MainWindow(AppContext& ctx, DesktopServices services, QWidget* paren
     tabs_->addTab(settings_, QStringLiteral("系统设置"));
     tabs_->addTab(accounts_, QStringLiteral("多开设置"));
     tabs_->setCurrentIndex(0);
-    setCentralWidget(tabs_);
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(BuildBanner());
+    column->addWidget(tabs_, 1);
+    setCentralWidget(central);
     closingNote_ = new QLabel(this);
     statusBar()->addWidget(closingNote_, 1);
     BuildMenu();
@@ -104,6 +134,30 @@ void MainWindow::BuildMenu() {
             services_.folders->Open(QString::fromLatin1(kFeedbackUrl));
     });
     menuBar()->addAction(QStringLiteral("关于"), this, [this] { ShowAbout(); });
+}
+
+QWidget* MainWindow::BuildBanner() {
+    // No notice is fetched at start (the window never waits on a page of the maker's);
+    // the line names the product and, when Hosts.ini gives one, the home page.
+    const QString home = Q(ctx_.hosts().HomePage());
+    QString text = QStringLiteral("Vantrell网图书采集及上传：采集图书，一键发布到淘宝店铺");
+    std::function<void()> open;
+    if (!home.isEmpty()) {
+        text += QStringLiteral("　　访问项目主页：") + home;
+        open = [this, home] {
+            if (services_.folders)
+                services_.folders->Open(home);
+        };
+    }
+    banner_ = new BannerLabel(text, std::move(open), this);
+    banner_->setObjectName(QStringLiteral("banner"));
+    banner_->setTextFormat(Qt::PlainText);
+    banner_->setToolTip(home);
+    // Red on light grey, as the banner has always been drawn.
+    banner_->setStyleSheet(
+        QStringLiteral("QLabel#banner { color: rgb(255, 0, 0); background: rgb(245, 245, 245);"
+                       " padding: 3px 6px; }"));
+    return banner_;
 }
 
 QAction* MainWindow::action(const QString& caption) const {

@@ -41,6 +41,8 @@ public:
     AccountsPanelWidget* accountsPanel() const { return accounts_; }
     // The menu commands by caption ("打开图片文件夹" … "关于 Vantrell(&A)...").
     QAction* action(const QString& caption) const;
+    // The one-line banner above the tabs; a click opens the home page of Hosts.ini.
+    QLabel* banner() const { return banner_; }
     // The About box once it was asked for, else null.
     QDialog* aboutBox() const { return about_; }
     // True from the first close request until the workers have ended.
@@ -51,6 +53,7 @@ protected:
 
 private:
     void BuildMenu();
+    QWidget* BuildBanner();
     void ShowAbout();
 
     AppContext& ctx_;
@@ -60,6 +63,7 @@ private:
     ResultsPanelWidget* results_ = nullptr;
     SettingsDialog* settings_ = nullptr;
     AccountsPanelWidget* accounts_ = nullptr;
+    QLabel* banner_ = nullptr;
     QDialog* about_ = nullptr;
     QLabel* closingNote_ = nullptr;
     bool closing_ = false;

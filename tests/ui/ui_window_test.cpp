@@ -18,9 +18,11 @@
 
 #include "app/startup.h"
 #include "base/hosts.h"
+#include "base/text.h"
 #include "core/context.h"
 #include "support/e2e_job.h"
 #include "support/local_sites.h"
+#include "support/temp_app_dir.h"
 #include "ui/category_tree_widget.h"
 #include "ui/collection_panel_widget.h"
 #include "ui/main_window.h"
@@ -34,9 +36,26 @@ using vt::testing::LocalSites;
 namespace {
 
 // One window on a fresh context whose every host points at the stand-ins.
+// Data/Hosts.ini naming the stand-ins for every role, with these extra lines, loaded.
+void LoadHostsIni(LocalSites& sites, const std::string& extra) {
+    std::string ini = "[HOSTS]\r\n";
+    for (std::size_t i = 0; i < kHostRoleCount; ++i) {
+        const auto role = static_cast<HostRole>(i);
+        ini += std::string(HostKey(role)) + "=" +
+               (role <= HostRole::SourcePromo ? sites.store().origin() : sites.market().origin()) +
+               "\r\n";
+    }
+    const std::string path = sites.ctx().DataDir() + "/Hosts.ini";
+    vt::testing::WriteAll(GbkToUtf8(path), ini + extra);
+    QVERIFY(sites.ctx().hosts().Load(path));
+}
+
 struct Desk {
-    explicit Desk(vt::testing::StoreOverride override = nullptr)
+    // hostsExtra: lines added to a Hosts.ini of the stand-ins, loaded before the window.
+    explicit Desk(vt::testing::StoreOverride override = nullptr, const char* hostsExtra = nullptr)
         : sites(std::make_unique<LocalSites>(sim::CatalogOptions{}, std::move(override))) {
+        if (hostsExtra)
+            LoadHostsIni(*sites, hostsExtra);
         StartUp(sites->ctx());
         window =
             std::make_unique<MainWindow>(sites->ctx(), DesktopServices{&messages, &opens, &logins});
@@ -72,6 +91,7 @@ class UiWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void tabsMenuAndAbout();
+    void bannerOpensTheHomePageOfHostsIni();
     void hiddenPanelsKeepUpWithAJob();
     void titlesFromWorkerThreads();
     void finishLabelOnTheThirdFinishOnly();
@@ -127,6 +147,43 @@ void UiWindowTest::tabsMenuAndAbout() {
         QVERIFY(ok);
         ok->click();
         QTRY_VERIFY(!about->isVisible());
+    }
+}
+
+void UiWindowTest::bannerOpensTheHomePageOfHostsIni() {
+    const struct {
+        const char* lines;
+        QString opened;  // empty: the banner has no link
+    } cases[] = {
+        {"HomePage=https://vantrell.example/home\r\n",
+         QStringLiteral("https://vantrell.example/home")},
+        {"HomePage= http://vantrell.example:8080/a?b=1 \r\n",
+         QStringLiteral("http://vantrell.example:8080/a?b=1")},
+        {"", QString()},
+        {"HomePage=\r\n", QString()},
+        {"HomePage=javascript:alert(1)\r\n", QString()},
+        {"HomePage=file:///etc/passwd\r\n", QString()},
+        {"HomePage=vantrell.example\r\n", QString()},
+        {"HomePage=https://\r\n", QString()},
+    };
+    for (const auto& c : cases) {
+        Desk desk(nullptr, c.lines);
+        QLabel* banner = desk.window->banner();
+        QVERIFY2(banner && banner->isVisible(), c.lines);
+        // Above the tabs, one line, the product named in it.
+        QVERIFY(banner->mapTo(desk.window.get(), QPoint(0, 0)).y() <
+                desk.window->tabs()->mapTo(desk.window.get(), QPoint(0, 0)).y());
+        QVERIFY(banner->text().contains(QStringLiteral("Vantrell")));
+        QVERIFY(!banner->text().contains(QLatin1Char('\n')));
+        QCOMPARE(banner->text().contains(QStringLiteral("项目主页")), !c.opened.isEmpty());
+        const qsizetype before = desk.opens.opened.size();
+        QTest::mouseClick(banner, Qt::LeftButton);
+        if (c.opened.isEmpty()) {
+            QCOMPARE(desk.opens.opened.size(), before);
+        } else {
+            QCOMPARE(desk.opens.opened.size(), before + 1);
+            QCOMPARE(desk.opens.opened.last(), c.opened);
+        }
     }
 }
 
@@ -382,7 +439,7 @@ void UiWindowTest::closeDuringASlowPublishKeepsTheRecord() {
 }
 
 void UiWindowTest::screenshots() {
-    Desk desk;
+    Desk desk(nullptr, "HomePage=https://vantrell.example/\r\n");
     QDir().mkpath(QStringLiteral(VT_SCREENSHOT_DIR));
     desk.window->resize(960, 640);
     auto shoot = [&desk](const QString& name) {
