@@ -138,6 +138,26 @@ TEST(ReadRetries, AFormThatMayPublishIsSentOnceWhateverTheOptions) {
     EXPECT_EQ(query.Requests(), 2u);
 }
 
+// A stop ends a read that is under way, but a form already on its way is let finish:
+// broken off, whether it published would be unknown.
+TEST(ReadRetries, AStopEndsAReadUnderWayButNotAForm) {
+    ScriptedPage slow;
+    sim::FaultSettings latency;
+    latency.latencyMs = 1500;
+    slow.server().SetFaults(latency);
+    HttpOptions stopped;
+    stopped.cancelled = [] { return true; };
+    const PageResult read = HttpHelper::ReadPage(slow.Url(), stopped);
+    EXPECT_EQ(read.refusal, ReadRefusal::Stopped);
+    EXPECT_TRUE(read.Failed());
+
+    Hosts hosts;
+    ASSERT_TRUE(hosts.Set(HostRole::MarketUpload, slow.server().origin()));
+    std::string answer;
+    EXPECT_EQ(MarketPostPublish("form", answer, "", hosts, stopped), kPostDone);
+    EXPECT_EQ(answer, "done");
+}
+
 TEST(SiteHealthRecord, ARunOfFailuresMakesTheSiteDownOnceAndAnAnswerEndsTheRun) {
     SiteHealth health;
     health.SetLimit(3);

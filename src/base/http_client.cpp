@@ -57,6 +57,8 @@ struct Transfer {
     bool tooLarge = false;
     bool stopped = false;
     bool internalAddress = false;
+    // A form under way is let finish: broken off, its outcome would be unknown.
+    bool stoppable = true;
 };
 
 size_t Append(char* data, size_t size, size_t count, void* target) {
@@ -78,7 +80,7 @@ int Progress(void* target, curl_off_t downloadTotal, curl_off_t, curl_off_t, cur
         t->tooLarge = true;
         return 1;
     }
-    if (t->options->cancelled && t->options->cancelled()) {
+    if (t->stoppable && t->options->cancelled && t->options->cancelled()) {
         t->stopped = true;
         return 1;
     }
@@ -720,6 +722,7 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
             return;  // nothing was sent, and a repeat would fare no better
         }
         Transfer transfer{&outcome.text};
+        transfer.stoppable = false;
         Configure(req, request.url, options, transfer, !request.cookie.empty());
         for (const std::string& line : headerLines) req.AddHeader(line);
         CURL* h = req.handle();

@@ -56,8 +56,10 @@ struct HttpOptions {
     // A 4xx or any other answer is final. 0: a single attempt.
     int retries = 0;
     int retryDelayMs = 500;
-    // Asked while waiting to retry and during every transfer (about once a second while
-    // it stalls); true ends the transfer and gives up the remaining attempts (a stopped job).
+    // Asked while waiting to retry and during every GET (about once a second while it
+    // stalls); true ends the read and gives up the remaining attempts (a stopped job). A
+    // POST under way is let finish (bounded by its time limits): broken off, a form's
+    // outcome would be unknown.
     std::function<bool()> cancelled;
     // Told of each exchange's final outcome (not owned; may be null).
     SiteHealth* health = nullptr;
