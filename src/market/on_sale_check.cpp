@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/encoders.h"
 #include "base/hosts.h"
 #include "base/http_client.h"
 #include "base/regex_ops.h"
@@ -25,10 +26,13 @@ const std::string kPageNameOnSale = "pageName=goodsOnSale";
 }  // namespace
 
 std::string GoodsQueryBody(const std::string& outerCode, const std::string& token) {
-    // One pass over the template, so that a token or code that happens to hold a
-    // placeholder or "pageName=" is put in unchanged.
+    // The code comes from a list page and the token from a page: percent-encoded, so
+    // that neither can add or end a field. One pass over the template, so that a value
+    // holding a placeholder is never replaced again.
+    const std::string encodedToken = UrlEncodeAnsi(token);
+    const std::string encodedCode = UrlEncodeAnsi(outerCode);
     const std::pair<std::string_view, const std::string&> slots[] = {
-        {"[tbToken]", token}, {"[OutId]", outerCode}, {"pageName=", kPageNameOnSale}};
+        {"[tbToken]", encodedToken}, {"[OutId]", encodedCode}, {"pageName=", kPageNameOnSale}};
     const std::string_view text = kQueryTemplate;
     std::string body;
     std::size_t pos = 0;
