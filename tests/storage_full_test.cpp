@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,30 @@ TEST(FullDisk, TheJobStopsItselfAndARunWithSpacePublishesNothingTwice) {
     EXPECT_TRUE(JournalCodes(ctx).empty());
     EXPECT_TRUE(ctx.network().StopReason().empty());
     EXPECT_FALSE(shop.empty());
+}
+
+TEST(FullDisk, AFileRewrittenWhenTheDiskIsFullKeepsItsOldContent) {
+    vt::testing::TempAppDir dir(false);
+    SmallFileSystem small(fs::path(dir.native()) / "small", "64k");
+    if (!small.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here (" << small.error() << ")";
+    const std::string file = dir.path() + "/small/Setting.ini";
+    ASSERT_TRUE(WriteBytesFile(file, "[SYS]\r\nDiscount=8\r\n"));
+    // Whatever room is left is taken by another program's file.
+    {
+        std::ofstream filler(dir.native() + "/small/filler", std::ios::binary);
+        filler << std::string(128 * 1024, 'f');
+        EXPECT_FALSE(filler.flush());
+    }
+    // A new file that does not fit leaves nothing behind.
+    EXPECT_FALSE(WriteBytesFile(dir.path() + "/small/new.txt", std::string(16 * 1024, 'n')));
+    EXPECT_EQ(LastWriteError(), WriteError::NoSpace);
+    EXPECT_FALSE(fs::exists(dir.native() + "/small/new.txt"));
+
+    EXPECT_FALSE(WriteBytesFile(file, std::string(16 * 1024, 's')));
+    EXPECT_EQ(LastWriteError(), WriteError::NoSpace);
+    EXPECT_EQ(vt::testing::ReadAll(NativePath(file)), "[SYS]\r\nDiscount=8\r\n");
+    EXPECT_FALSE(fs::exists(NativePath(file) + ".new"));
 }
 
 TEST(ReadOnlyPictures, TheJobStopsAtTheFirstPictureAndPostsNothing) {
