@@ -222,12 +222,9 @@ std::vector<SettingProblem> LoadSettings(AppContext& context) {
 
 namespace {
 
-// A failed save names the file and, when the write said why, the cause (a full disk).
+// A failed save names the file (the pages show this text as it is).
 SaveResult SaveFailure(const std::string& message) {
-    const WriteError cause = LastWriteError();
-    if (cause == WriteError::None)
-        return {false, message};
-    return {false, message + "（" + WriteErrorText(cause) + "）"};
+    return {false, message};
 }
 
 }  // namespace
