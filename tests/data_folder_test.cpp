@@ -129,4 +129,32 @@ TEST_F(DataFolderTest, AnUpgradeRenewsOnlyFilesTheSellerNeverChanged) {
     EXPECT_TRUE(ChooseDataFolder(Installed()).updated.empty());
 }
 
+// The per-user folder and what is copied into it are the seller's alone; a file the
+// seller's own choice left readable keeps its mode when an upgrade renews it.
+TEST_F(DataFolderTest, TheUserFolderIsPrivateAndARenewedFileKeepsItsMode) {
+    InstallPackage();
+    fs::permissions(Shipped() / "Data" / "Setting.ini", fs::perms(0644));
+    ASSERT_TRUE(ChooseDataFolder(Installed()).error.empty());
+    auto mode = [](const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; };
+    const struct {
+        const char* rel;
+        fs::perms expected;
+    } table[] = {
+        {"", fs::perms(0700)},
+        {"Data", fs::perms(0700)},
+        {"DataBase", fs::perms(0700)},
+        {"Data/Setting.ini", fs::perms(0600)},
+        {"Data/File/template.html", fs::perms(0600)},
+        {".shipped", fs::perms(0600)},
+    };
+    for (const auto& row : table) EXPECT_EQ(mode(User() / row.rel), row.expected) << row.rel;
+
+    fs::permissions(User() / "Data" / "File" / "template.html", fs::perms(0644));
+    Ship("Data/File/template.html", "<p>{BookName} new</p>");
+    ASSERT_TRUE(ChooseDataFolder(Installed()).error.empty());
+    EXPECT_EQ(ReadAll((User() / "Data" / "File" / "template.html").string()),
+              "<p>{BookName} new</p>");
+    EXPECT_EQ(mode(User() / "Data" / "File" / "template.html"), fs::perms(0644));
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/databases.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "base/split_list.h"
 #include "core/context.h"
+#include "support/failing_vfs.h"
 #include "support/temp_app_dir.h"
 
 using namespace vt;
@@ -164,6 +166,56 @@ TEST_F(DatabasesTest, ApostrophesAreStoredAndMatchedAndNeverBreakAStatement) {
         EXPECT_FALSE(dbs.IsForbiddenMark(probe)) << probe;
         EXPECT_FALSE(dbs.IsPublished(probe)) << probe;
     }
+}
+
+TEST_F(DatabasesTest, TheItemIdOfAChineseOrQuotedCodeIsFoundNewestFirst) {
+    ASSERT_TRUE(dbs.OpenProductDb("seller"));
+    dbs.RecordPublished("书号'1", "111");
+    dbs.RecordPublished("书号'1", "222");
+    dbs.RecordPublished("书号'1", " ");  // a record without an id says nothing
+    dbs.RecordPublished("书号", "333");
+    EXPECT_EQ(dbs.PublishedItemId(" 书号'1 "), "222");
+    EXPECT_EQ(dbs.PublishedItemId("书号"), "333");
+    EXPECT_EQ(dbs.PublishedItemId("书"), "");
+    EXPECT_EQ(dbs.PublishedItemId("' OR ''='"), "");
+}
+
+TEST_F(DatabasesTest, ANewDatabaseFileIsTheOwnersAloneAnExistingOneKeepsItsMode) {
+    auto mode = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+    };
+    ASSERT_TRUE(dbs.OpenFilterDb());
+    EXPECT_EQ(mode(dir.native() + "/DataBase/Filter.db"), 0600);
+    const std::string shared = dir.native() + "/DataBase/seller.db";
+    { Database made(shared); }
+    ASSERT_EQ(chmod(shared.c_str(), 0644), 0);
+    ASSERT_TRUE(dbs.OpenProductDb("seller"));
+    dbs.RecordPublished("1", "2");
+    EXPECT_EQ(mode(shared), 0644);
+}
+
+TEST_F(DatabasesTest, AFailedWriteSaysWhyAndChangesNothing) {
+    vt::testing::FailingVfs& vfs = vt::testing::FailingVfs::Install();
+    vfs.SetPathFilter("seller");
+    ASSERT_TRUE(dbs.OpenProductDb("seller"));
+    ASSERT_TRUE(dbs.MarkPublishInFlight({"1", "", "seller", true}));
+    vfs.FailAllWrites(true);
+    EXPECT_EQ(dbs.MarkPublishInFlight({"2", "", "seller", true}).error, WriteError::NoSpace);
+    EXPECT_EQ(dbs.RecordPublished("1", "9001").error, WriteError::NoSpace);
+    EXPECT_EQ(dbs.ClearPublishEntry("1").error, WriteError::NoSpace);
+    vfs.Disarm();
+    EXPECT_FALSE(dbs.IsPublishUnknown("2"));
+    EXPECT_FALSE(dbs.IsPublished("1"));
+    EXPECT_TRUE(dbs.IsPublishUnknown("1"));
+    // Refused by the data, not the disk: not a storage fault, which would stop a job.
+    ASSERT_TRUE(dbs.ProductDb()->Exec(
+        "CREATE TRIGGER Refuse BEFORE INSERT ON PublishJournal BEGIN SELECT RAISE(ABORT,'x'); "
+        "END;"));
+    const WriteOutcome refused = dbs.MarkPublishInFlight({"3", "", "seller", true});
+    EXPECT_EQ(refused.error, WriteError::Refused);
+    EXPECT_FALSE(IsStorageFault(refused.error));
+    EXPECT_GT(vfs.RefusedWrites(), 0);
 }
 
 TEST_F(DatabasesTest, ProductDatabaseFileIsNamedByTheEncodedNick) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -148,4 +152,104 @@ TEST(Log, ConcurrentWritersNeverInterleaveOrLose) {
         ++entries;
     }
     EXPECT_EQ(entries, kThreads * kEach);
+}
+
+namespace {
+
+int ModeOf(const std::string& nativePath) {
+    struct stat st {};
+    return stat(nativePath.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
+}
+
+// The test seam fails writes under one folder; lifted at the end of the test.
+struct FaultUnder {
+    FaultUnder(const std::string& nativeDir, int err) {
+        SetWriteFaultHook([nativeDir, err](const std::string& path) {
+            return path.compare(0, nativeDir.size(), nativeDir) == 0 ? err : 0;
+        });
+    }
+    ~FaultUnder() { SetWriteFaultHook(nullptr); }
+};
+
+}  // namespace
+
+TEST(Files, AFailedWriteSaysWhyAndLeavesTheFileAsItWas) {
+    TempAppDir dir(false);
+    const std::string bad = dir.path() + "/Log";
+    const std::string file = bad + "/kept.txt";
+    ASSERT_TRUE(WriteBytesFile(file, "before"));
+    const struct {
+        int err;
+        WriteError cause;
+        const char* text;
+    } cases[] = {
+        {ENOSPC, WriteError::NoSpace, "磁盘空间不足"},
+        {EROFS, WriteError::NotWritable, "无法写入"},
+        {EACCES, WriteError::NotWritable, "无法写入"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        FaultUnder fault(NativePath(bad), c.err);
+        EXPECT_FALSE(WriteBytesFile(file, "after"));
+        EXPECT_EQ(LastWriteError(), c.cause);
+        EXPECT_EQ(WriteErrorText(LastWriteError()), c.text);
+        EXPECT_FALSE(AppendBytesFile(file, "more"));
+        EXPECT_FALSE(WriteTextFile(file, "text"));
+        EXPECT_FALSE(EnsureDirectory(bad + "/new"));
+        EXPECT_EQ(LastWriteError(), c.cause);
+        EXPECT_TRUE(IsStorageFault(LastWriteError()));
+        // Elsewhere writes go on, and the cause is cleared by the first that succeeds.
+        EXPECT_TRUE(WriteBytesFile(dir.path() + "/images/x.JPG", "jpg"));
+        EXPECT_EQ(LastWriteError(), WriteError::None);
+    }
+    EXPECT_EQ(ReadAll(dir.native() + "/Log/kept.txt"), "before");
+    EXPECT_FALSE(std::filesystem::exists(dir.native() + "/Log/new"));
+}
+
+TEST(Files, AFullDeviceIsNoSpace) {
+    // Every write to /dev/full fails with ENOSPC once the buffer goes out: the close is
+    // where a buffered write learns of it.
+    if (ModeOf("/dev/full") < 0)
+        GTEST_SKIP() << "no /dev/full";
+    EXPECT_FALSE(WriteBytesFile("/dev/full", std::string(100, 'x')));
+    EXPECT_EQ(LastWriteError(), WriteError::NoSpace);
+    EXPECT_FALSE(AppendBytesFile("/dev/full", "x"));
+    EXPECT_EQ(LastWriteError(), WriteError::NoSpace);
+}
+
+TEST(Files, NewFilesAndFoldersAreTheOwnersAloneExistingOnesKeepTheirMode) {
+    TempAppDir dir(false);
+    const std::string folder = dir.path() + "/images/day";
+    ASSERT_TRUE(EnsureDirectory(folder));
+    EXPECT_EQ(ModeOf(NativePath(folder)), 0700);
+    ASSERT_TRUE(WriteBytesFile(folder + "/a.JPG", "jpg"));
+    ASSERT_TRUE(AppendBytesFile(folder + "/b.txt", "log"));
+    EXPECT_EQ(ModeOf(NativePath(folder + "/a.JPG")), 0600);
+    EXPECT_EQ(ModeOf(NativePath(folder + "/b.txt")), 0600);
+
+    // The seller made these readable: a rewrite leaves the modes alone.
+    ASSERT_EQ(chmod(NativePath(folder + "/a.JPG").c_str(), 0644), 0);
+    ASSERT_EQ(chmod(NativePath(folder).c_str(), 0755), 0);
+    ASSERT_TRUE(WriteBytesFile(folder + "/a.JPG", "jpg2"));
+    ASSERT_TRUE(EnsureDirectory(folder));
+    EXPECT_EQ(ModeOf(NativePath(folder + "/a.JPG")), 0644);
+    EXPECT_EQ(ModeOf(NativePath(folder)), 0755);
+}
+
+TEST(Log, AnEntryThatCannotBeWrittenIsDroppedAndTheCallersCauseKept) {
+    TempAppDir dir(false);
+    Log log(dir.path() + "/Log");
+    struct Lifted {
+        ~Lifted() { SetWriteFaultHook(nullptr); }
+    } lifted;
+    SetWriteFaultHook([](const std::string& path) {
+        return path.find("/Log/") != std::string::npos      ? ENOSPC
+               : path.find("/images/") != std::string::npos ? EROFS
+                                                            : 0;
+    });
+    EXPECT_FALSE(WriteBytesFile(dir.path() + "/images/a.JPG", "jpg"));
+    log.WriteLog("图片保存失败");  // between the failed write and its check
+    EXPECT_EQ(LastWriteError(), WriteError::NotWritable);
+    EXPECT_EQ(log.Dropped(), 1);
+    EXPECT_FALSE(std::filesystem::exists(NativePath(log.FilePathFor(std::time(nullptr)))));
 }

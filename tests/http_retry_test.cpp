@@ -154,7 +154,7 @@ TEST(ReadRetries, AStopEndsAReadUnderWayButNotAForm) {
     Hosts hosts;
     ASSERT_TRUE(hosts.Set(HostRole::MarketUpload, slow.server().origin()));
     std::string answer;
-    EXPECT_EQ(MarketPostPublish("form", answer, "", hosts, stopped), kPostDone);
+    EXPECT_EQ(MarketPostPublish("form", "b", answer, "", hosts, stopped), kPostDone);
     EXPECT_EQ(answer, "done");
 }
 

@@ -474,6 +474,9 @@ protected:
         PointMarketAt(ctx_.hosts(), market_.origin());
         cookie_ = market_.CookieFor("vantrell_demo");
         ctx_.session().MarkLoginValid();
+        // A logged-in seller's product database is open: nothing is posted without its
+        // journal entry.
+        ASSERT_TRUE(ctx_.db().OpenProductDb("vantrell_demo"));
         ctx_.config().SetBookStoreCountP("10");
         market_.SetCategoryAnswer("9787111213826", sim::CategoryAnswer::NewBook);
         WriteAll(dir_.native() + "/images/cover.JPG", sim::JpegBytes("cover"));

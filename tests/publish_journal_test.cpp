@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/encoders.h"
 #include "core/context.h"
 #include "core/databases.h"
 #include "core/session.h"
@@ -16,6 +17,7 @@
 #include "market/publishing_thread.h"
 #include "sim/bookstore_sim.h"
 #include "sim/market_sim.h"
+#include "support/failing_vfs.h"
 #include "support/local_sites.h"
 #include "support/market_client.h"
 #include "support/market_stage.h"
@@ -218,6 +220,11 @@ public:
         std::lock_guard lock(mutex_);
         loss_ = loss;
     }
+    // Runs once when the next publish form arrives, before the shop sees it.
+    void BeforeNextForm(std::function<void()> hook) {
+        std::lock_guard lock(mutex_);
+        beforeForm_ = std::move(hook);
+    }
     // The next publish form gets this answer and never reaches the shop.
     void AnswerNextForm(std::string body) {
         std::lock_guard lock(mutex_);
@@ -228,10 +235,15 @@ public:
 private:
     sim::HttpResponse Relay(const sim::HttpRequest& req) {
         Loss loss;
+        std::function<void()> beforeForm;
         {
             std::lock_guard lock(mutex_);
             loss = loss_;
+            if (req.path == kPublishPath)
+                beforeForm.swap(beforeForm_);
         }
+        if (beforeForm)
+            beforeForm();
         // The form follows the picture upload: the server cuts the answer of the request
         // after this one, once the market has taken it.
         if (loss == Loss::Cut && req.path == kUploadPath) {
@@ -285,6 +297,7 @@ private:
     std::mutex mutex_;
     Loss loss_ = Loss::None;
     std::string answer_;
+    std::function<void()> beforeForm_;
 };
 
 class PublishJournalTest : public ::testing::Test {
@@ -413,6 +426,79 @@ TEST_F(PublishJournalTest, ALostAnswerLeavesTheBookUnknownAndTheNextCopyIsFoundN
         EXPECT_EQ(ctx_.counters().Number(CounterBox::Published), 0);
         market_.server().ClearRequests();
     }
+}
+
+TEST_F(PublishJournalTest, ADatabaseWriteFailingAtAnyStepNeverPutsTheBookInTheShopTwice) {
+    testing::FailingVfs& vfs = testing::FailingVfs::Install();
+    enum class Fault { OldEntryClear, Entry, Record, EntryClear };
+    const std::string noSpace = "磁盘空间不足";
+    const struct {
+        const char* what;
+        Fault fault;
+        std::string status;  // the row after the first attempt starts so
+        bool stops;          // the job stopped itself for the disk
+        std::size_t inShop;
+        bool recorded;
+        bool unknown;
+        std::string rerun;  // the row when the same book comes again with space
+    } cases[] = {
+        {"an earlier entry cannot be dropped before the post", Fault::OldEntryClear,
+         "失败：无法写入发布记录（" + noSpace + "）", true, 0, false, true, "上传成功"},
+        {"the entry cannot be written", Fault::Entry, "失败：无法写入发布记录（" + noSpace + "）",
+         true, 0, false, false, "上传成功"},
+        {"the success cannot be recorded", Fault::Record,
+         "失败：已发布但无法记录（" + noSpace + "）", true, 1, false, true, kAlreadyPublished},
+        {"the entry cannot be dropped after the record", Fault::EntryClear, "上传成功", false, 1,
+         true, true, kAlreadyPublished},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const sim::Book& book = *books_[i];
+        vfs.Disarm();
+        vfs.SetPathFilter(UrlEncodeUtf8(kDemoNick) + ".db");  // the account's database only
+        {
+            AppContext run(dir_.path());
+            SetUpContext(run);  // its product database opens through the failing layer
+            switch (c.fault) {
+                case Fault::OldEntryClear:
+                    // A process killed before its post left the entry: the shop lacks the book.
+                    ASSERT_TRUE(run.db().MarkPublishInFlight({book.id, "", kDemoNick, true}));
+                    vfs.FailAllWrites(true);
+                    break;
+                case Fault::Entry:
+                    vfs.FailAllWrites(true);
+                    break;
+                case Fault::Record:
+                    relay_.BeforeNextForm([&vfs] { vfs.FailAllWrites(true); });
+                    break;
+                case Fault::EntryClear:
+                    // The record and the clear go as one step; only that step fails.
+                    relay_.BeforeNextForm([&vfs] { vfs.FailNextTransactions(1); });
+                    break;
+            }
+            const std::string status = Process(run, Collect(run, book));
+            EXPECT_TRUE(StartsWith(status, c.status)) << U8(status);
+            EXPECT_EQ(ShopCount(book.id), c.inShop);
+            vfs.Disarm();
+            EXPECT_EQ(run.db().IsPublished(book.id), c.recorded);
+            EXPECT_EQ(run.db().IsPublishUnknown(book.id), c.unknown);
+            EXPECT_EQ(run.panel().JobStopped(), c.stops);
+            if (c.stops) {
+                EXPECT_EQ(U8(run.network().StopReason()),
+                          U8("文件夹" + run.DataBaseDir() + noSpace + "，已停止采集"));
+            }
+        }
+        // The same job again, with space: the book is in the shop once, recorded.
+        AppContext again(dir_.path());
+        SetUpContext(again);
+        EXPECT_EQ(U8(Process(again, Collect(again, book))), U8(c.rerun));
+        EXPECT_EQ(ShopCount(book.id), 1u);
+        EXPECT_TRUE(again.db().IsPublished(book.id));
+        EXPECT_FALSE(again.db().IsPublishUnknown(book.id));
+        EXPECT_TRUE(again.network().StopReason().empty());
+    }
+    EXPECT_GT(vfs.RefusedWrites(), 0);
 }
 
 TEST_F(PublishJournalTest, OnlyAnAnswerThatSettlesTheOutcomeClearsTheEntry) {

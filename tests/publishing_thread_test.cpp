@@ -46,6 +46,9 @@ protected:
         vt::testing::PointBookstoreAt(ctx_.hosts(), store_.origin());  // serves the pictures
         ctx_.session().AddAccount(market_.CookieFor("vantrell_demo"));
         ctx_.session().MarkLoginValid();
+        // A logged-in seller's product database is open: nothing is posted without its
+        // journal entry.
+        ASSERT_TRUE(ctx_.db().OpenProductDb("vantrell_demo"));
         ctx_.publishing().SetPublishPacingMs(0);
         ctx_.config().SetTitleLengthP("60");
         ctx_.config().SetPriceDazheP("10");

@@ -64,6 +64,26 @@ std::map<std::string, std::string> ReadManifest(const fs::path& file) {
     return out;
 }
 
+// The new file at tmp takes the mode of the file it replaces, or is private when it is
+// the first: a seller's own choice of mode is kept, and nothing new is world-readable.
+void TakeModeOf(const fs::path& tmp, const fs::path& replaced) {
+    std::error_code ec;
+    const fs::file_status old = fs::status(replaced, ec);
+    if (!ec && fs::exists(old))
+        fs::permissions(tmp, old.permissions(), ec);
+    else
+        KeepPrivate(tmp.string(), false);
+}
+
+// Creates the folder and any missing parents; a folder made here is private.
+bool MakeFolder(const fs::path& dir, std::error_code& ec) {
+    const bool existed = fs::exists(dir, ec);
+    fs::create_directories(dir, ec);
+    if (!ec && !existed)
+        KeepPrivate(dir.string(), true);
+    return !ec;
+}
+
 bool WriteManifest(const fs::path& file, const std::map<std::string, std::string>& entries) {
     const fs::path tmp = file.string() + ".new";
     {
@@ -71,7 +91,11 @@ bool WriteManifest(const fs::path& file, const std::map<std::string, std::string
         for (const auto& [rel, fp] : entries) out << fp << '\t' << rel << '\n';
         if (!out.flush())
             return false;
+        out.close();
+        if (out.fail())
+            return false;
     }
+    TakeModeOf(tmp, file);
     std::error_code ec;
     fs::rename(tmp, file, ec);
     return !ec;
@@ -83,8 +107,11 @@ bool CopyWhole(const fs::path& from, const fs::path& to) {
     const fs::path tmp = to.string() + ".new";
     std::error_code ec;
     fs::copy_file(from, tmp, fs::copy_options::overwrite_existing, ec);
-    if (ec)
+    if (ec) {
+        fs::remove(tmp, ec);  // half a copy on a full disk is no use to anyone
         return false;
+    }
+    TakeModeOf(tmp, to);
     fs::rename(tmp, to, ec);
     return !ec;
 }
@@ -96,8 +123,7 @@ std::vector<std::string> SyncShippedTree(const std::string& shippedDir, const st
     std::vector<std::string> updated;
     const fs::path shipped(shippedDir), user(userDir);
     std::error_code ec;
-    fs::create_directories(user, ec);
-    if (ec) {
+    if (!MakeFolder(user, ec)) {
         error = "cannot create " + userDir + ": " + ec.message();
         return updated;
     }
@@ -108,8 +134,7 @@ std::vector<std::string> SyncShippedTree(const std::string& shippedDir, const st
         const fs::path rel = fs::relative(it->path(), shipped);
         const fs::path target = user / rel;
         if (it->is_directory()) {
-            fs::create_directories(target, ec);
-            if (ec)
+            if (!MakeFolder(target, ec))
                 break;
             continue;
         }

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 
 #include "base/log.h"
 #include "base/text.h"
@@ -114,13 +116,152 @@ std::string ReadTextFile(const std::string& path, Log& log) {
     return std::move(content.text);
 }
 
-bool WriteBytesFile(const std::string& path, std::string_view bytes) {
-    std::FILE* f = std::fopen(NativePath(path).c_str(), "wb");
+namespace {
+
+thread_local WriteError lastWriteError = WriteError::None;
+
+std::mutex hookMutex;
+std::shared_ptr<const std::function<int(const std::string&)>> writeFaultHook;
+
+// The errno the test hook wants this write to fail with; 0 when none.
+int InjectedFault(const std::string& native) {
+    std::shared_ptr<const std::function<int(const std::string&)>> hook;
+    {
+        std::lock_guard<std::mutex> lock(hookMutex);
+        hook = writeFaultHook;
+    }
+    return hook && *hook ? (*hook)(native) : 0;
+}
+
+bool Exists(const std::string& native) {
+    struct stat st {};
+    return stat(native.c_str(), &st) == 0;
+}
+
+bool Fail(int err) {
+    lastWriteError = WriteErrorOfErrno(err);
+    return false;
+}
+
+// Writes the bytes through a file opened with the mode ("wb", "ab"); false with the cause
+// noted when a byte did not reach the file. Buffered bytes fail at the close, so the close
+// is checked too.
+bool PutNative(const std::string& native, std::string_view bytes, const char* mode) {
+    if (const int injected = InjectedFault(native))
+        return Fail(injected);
+    const bool existed = Exists(native);
+    std::FILE* f = std::fopen(native.c_str(), mode);
     if (!f)
+        return Fail(errno);
+    if (!existed)
+        KeepPrivate(native, false);
+    int err = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
+        err = errno ? errno : EIO;
+    if (std::fclose(f) != 0 && err == 0)
+        err = errno ? errno : EIO;
+    if (err != 0)
+        return Fail(err);
+    lastWriteError = WriteError::None;
+    return true;
+}
+
+bool PutBytes(const std::string& path, std::string_view bytes, const char* mode) {
+    return PutNative(NativePath(path), bytes, mode);
+}
+
+}  // namespace
+
+std::string WriteErrorText(WriteError e) {
+    switch (e) {
+        case WriteError::None:
+            return {};
+        case WriteError::NoSpace:
+            return "磁盘空间不足";
+        case WriteError::NotWritable:
+            return "无法写入";
+        case WriteError::Refused:
+            return "写入被拒绝";
+    }
+    return "无法写入";
+}
+
+WriteError WriteErrorOfErrno(int err) {
+    switch (err) {
+        case 0:
+            return WriteError::None;
+        case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+        case EFBIG:
+            return WriteError::NoSpace;
+        default:
+            return WriteError::NotWritable;
+    }
+}
+
+WriteError LastWriteError() {
+    return lastWriteError;
+}
+
+void RestoreLastWriteError(WriteError e) {
+    lastWriteError = e;
+}
+
+void SetWriteFaultHook(std::function<int(const std::string& nativePath)> hook) {
+    auto shared =
+        hook ? std::make_shared<const std::function<int(const std::string&)>>(std::move(hook))
+             : nullptr;
+    std::lock_guard<std::mutex> lock(hookMutex);
+    writeFaultHook = std::move(shared);
+}
+
+void KeepPrivate(const std::string& nativePath, bool directory) {
+#ifdef _WIN32
+    (void)nativePath;
+    (void)directory;
+#else
+    // Failing leaves the umask's mode: the write itself still counts.
+    (void)chmod(nativePath.c_str(), directory ? 0700 : 0600);
+#endif
+}
+
+bool WriteBytesFile(const std::string& path, std::string_view bytes) {
+    const std::string native = NativePath(path);
+    struct stat st {};
+    const bool existed = stat(native.c_str(), &st) == 0;
+    // A device or a pipe is written in place; anything else goes through a new file put in
+    // place whole, so a disk that fills midway leaves the old file as it was instead of a
+    // truncated settings file or half a picture.
+    if (existed && !S_ISREG(st.st_mode))
+        return PutNative(native, bytes, "wb");
+    if (const int injected = InjectedFault(native))
+        return Fail(injected);
+    const std::string fresh = native + ".new";
+    std::remove(fresh.c_str());
+    if (!PutNative(fresh, bytes, "wb")) {
+        const WriteError cause = lastWriteError;
+        std::remove(fresh.c_str());
+        lastWriteError = cause;
         return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+    }
+#ifndef _WIN32
+    // The replaced file's mode is kept: only a file this program creates is made private.
+    // (A Windows build needs a replacing move here: rename does not replace there.)
+    if (existed)
+        (void)chmod(fresh.c_str(), st.st_mode & 07777);
+#endif
+    if (std::rename(fresh.c_str(), native.c_str()) != 0) {
+        const int err = errno;
+        std::remove(fresh.c_str());
+        return Fail(err);
+    }
+    return true;
+}
+
+bool AppendBytesFile(const std::string& path, std::string_view bytes) {
+    return PutBytes(path, bytes, "ab");
 }
 
 bool WriteTextFile(const std::string& path, std::string_view text) {
@@ -141,9 +282,18 @@ bool EnsureDirectory(const std::string& path) {
     struct stat st {};
     if (stat(native.c_str(), &st) == 0)
         return S_ISDIR(st.st_mode);
-    if (mkdir(native.c_str(), 0755) != 0 && errno != EEXIST)
-        return false;
-    return stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (const int injected = InjectedFault(native))
+        return Fail(injected);
+    if (mkdir(native.c_str(), 0700) != 0) {
+        if (errno != EEXIST)
+            return Fail(errno);
+    } else {
+        KeepPrivate(native, true);
+    }
+    if (stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Fail(ENOTDIR);
+    lastWriteError = WriteError::None;
+    return true;
 }
 
 std::string DayFolderName(std::time_t when) {

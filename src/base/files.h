@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,46 @@
 namespace vt {
 
 class Log;
+
+// Why a write did not reach the disk.
+enum class WriteError {
+    None,
+    NoSpace,      // the disk (or the seller's quota) is full
+    NotWritable,  // a read-only file system, no permission, an I/O error
+    Refused,      // not the storage: the data was refused (a constraint, a lock held)
+};
+
+// A storage fault fails every later write in the same folder the same way: a job stops on
+// it instead of failing each following book.
+inline bool IsStorageFault(WriteError e) {
+    return e == WriteError::NoSpace || e == WriteError::NotWritable;
+}
+// The seller's words for the cause (GBK): "磁盘空间不足", "无法写入".
+std::string WriteErrorText(WriteError e);
+// The cause of a failed system call's errno.
+WriteError WriteErrorOfErrno(int err);
+
+// The outcome of one checked write.
+struct WriteOutcome {
+    WriteError error = WriteError::None;
+    explicit operator bool() const { return error == WriteError::None; }
+};
+
+// The cause of the last failed write of this thread through the functions below (None
+// after a write that succeeded), for callers whose own result only says "failed".
+WriteError LastWriteError();
+// Puts back a cause read before a write that must not hide it (the log's own).
+void RestoreLastWriteError(WriteError e);
+
+// Test seam: every file write and folder creation below first asks the hook, with the
+// native path; a non-zero errno fails the write with that cause (ENOSPC, EROFS) before
+// the file is touched. An empty hook (the default) lets everything through.
+void SetWriteFaultHook(std::function<int(const std::string& nativePath)> hook);
+
+// A file or folder this program has just created is narrowed to its owner (0600 / 0700):
+// the databases, the log and the pictures are the seller's alone. Existing ones are never
+// touched. Nothing on Windows, where the per-user profile is private already.
+void KeepPrivate(const std::string& nativePath, bool directory);
 
 // The folder of the running executable, without a trailing separator (GBK).
 std::string AppDir();
@@ -41,10 +82,16 @@ std::string ReadTextFile(const std::string& path, Log& log);
 // False when the file cannot be created or written.
 bool WriteTextFile(const std::string& path, std::string_view text);
 
-// Creates the file or truncates it and writes exactly these bytes (no zero byte).
+// Creates the file or truncates it and writes exactly these bytes (no zero byte). A new
+// file is private to the owner.
 bool WriteBytesFile(const std::string& path, std::string_view bytes);
 
-// Creates the directory (one level) when it is missing; true when it exists afterwards.
+// Appends the bytes to the file, creating it (private) when missing. False, with the
+// cause in LastWriteError, when not every byte was written.
+bool AppendBytesFile(const std::string& path, std::string_view bytes);
+
+// Creates the directory (one level, private) when it is missing; true when it exists
+// afterwards.
 bool EnsureDirectory(const std::string& path);
 
 // The day folder of images: "%Y年%m月%d日数据" of the local date.

@@ -1,7 +1,5 @@
 #include "base/log.h"
 
-#include <cstdio>
-
 #include "base/files.h"
 
 namespace vt {
@@ -32,11 +30,13 @@ void Log::WriteLogAt(std::string_view message, std::time_t when) {
     entry.push_back('\0');
 
     std::lock_guard<std::mutex> lock(mutex_);
-    std::FILE* f = std::fopen(NativePath(FilePathFor(when)).c_str(), "ab");
-    if (!f)
-        return;  // a missing Log folder drops the entry silently
-    std::fwrite(entry.data(), 1, entry.size(), f);
-    std::fclose(f);
+    // A missing Log folder or a full disk drops the entry: the log never stops its caller.
+    // The last write error of the caller is kept, so a log entry between a failed write
+    // and its check does not hide the cause.
+    const WriteError callerError = LastWriteError();
+    if (!AppendBytesFile(FilePathFor(when), entry))
+        ++dropped_;
+    RestoreLastWriteError(callerError);
 }
 
 }  // namespace vt

@@ -2,6 +2,7 @@
 // a zero byte, then "--<date> <time>\r\n" and a zero byte. No levels; never fails its caller.
 #pragma once
 
+#include <atomic>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -23,10 +24,13 @@ public:
     // GBK path of the day's file for a moment.
     std::string FilePathFor(std::time_t when) const;
     const std::string& dir() const { return dir_; }
+    // Entries that could not be written (a full disk, a missing folder).
+    int Dropped() const { return dropped_.load(); }
 
 private:
     std::string dir_;
     std::mutex mutex_;
+    std::atomic<int> dropped_{0};
 };
 
 }  // namespace vt

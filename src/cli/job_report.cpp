@@ -97,14 +97,7 @@ void ByCollectedRow(const CollectedRow& row, BookOutcome& book) {
 }
 
 std::string ItemIdOf(AppContext& ctx, const std::string& code) {
-    auto db = ctx.db().ProductDb();
-    if (!db || code.empty() || code.find('\'') != std::string::npos)
-        return {};
-    auto ids = db->QueryColumn("SELECT TB FROM ProductData WHERE VT='" + code + "'");
-    for (auto it = ids.rbegin(); it != ids.rend(); ++it)
-        if (!Trim(*it).empty())
-            return Trim(*it);
-    return {};
+    return code.empty() ? std::string() : ctx.db().PublishedItemId(code);
 }
 
 std::string Clock(double seconds) {

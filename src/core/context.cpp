@@ -71,6 +71,21 @@ void AppContext::BeginNetworkRecord() {
     network_.Reset();
 }
 
+std::string AppContext::StopForStorage(const std::string& folder, WriteError cause) {
+    const std::string reason = "文件夹" + folder +
+                               (cause == WriteError::NoSpace ? "磁盘空间不足" : "无法写入") +
+                               "，已停止采集";
+    // Said once: the books still in flight fail on the same cause after the stop.
+    if (network_.SetStopReason(reason)) {
+        log_.WriteLog(reason);
+        panel_.PressStop();
+        ShowMessage(reason);
+    } else {
+        panel_.PressStop();
+    }
+    return reason;
+}
+
 AppContext::~AppContext() {
     panel_.PressStop();
     workers_.JoinAll();

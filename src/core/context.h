@@ -87,6 +87,11 @@ public:
     // benchmarks against the stand-ins on this machine shorten it.
     void SetRetryDelayMs(int ms) { retryDelayMs_ = ms; }
 
+    // A write in the folder (GBK) failed for the storage itself (full, read-only): every
+    // later write there would fail the same way, so the running job stops, as for a site
+    // that went away, with the folder and the cause as its reason. Returns that reason.
+    std::string StopForStorage(const std::string& folder, WriteError cause);
+
     // Where texts for a modal message box go; the front end sets it. Unset: dropped.
     void SetMessageSink(std::function<void(const std::string&)> sink);
     void ShowMessage(const std::string& text);

@@ -1,6 +1,7 @@
 #include "core/databases.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include "base/encoders.h"
 #include "base/files.h"
@@ -18,17 +19,17 @@ constexpr int kBusyWaitMs = 5000;
 constexpr const char* kPragma = "PRAGMA synchronous=OFF;";
 
 const std::vector<const char*> kFilterTables = {
-    "CREATE TABLE ForbidBooks(ID INTEGER PRIMARY KEY,BookName VARCHAR(50));",
-    "CREATE TABLE ForbidBiaoZhi(ID INTEGER PRIMARY KEY,BiaoZhi VARCHAR(50));",
-    "CREATE TABLE ForbidCBS(ID INTEGER PRIMARY KEY,CBS VARCHAR(50));",
-    "CREATE TABLE FilterBooks(ID INTEGER PRIMARY KEY,BookName VARCHAR(50));",
+    "CREATE TABLE IF NOT EXISTS ForbidBooks(ID INTEGER PRIMARY KEY,BookName VARCHAR(50));",
+    "CREATE TABLE IF NOT EXISTS ForbidBiaoZhi(ID INTEGER PRIMARY KEY,BiaoZhi VARCHAR(50));",
+    "CREATE TABLE IF NOT EXISTS ForbidCBS(ID INTEGER PRIMARY KEY,CBS VARCHAR(50));",
+    "CREATE TABLE IF NOT EXISTS FilterBooks(ID INTEGER PRIMARY KEY,BookName VARCHAR(50));",
 };
 
 // PublishJournal is created in files made before it existed too: the CREATE runs on
-// every open and fails harmlessly once the table is there.
+// every open. A CREATE that fails (a full disk) leaves the database unusable.
 const std::vector<const char*> kProductTables = {
-    "CREATE TABLE ProductData(ID INTEGER PRIMARY KEY,VT VARCHAR(50),TB VARCHAR(30));",
-    "CREATE TABLE PublishJournal(VT VARCHAR(50) PRIMARY KEY,Since VARCHAR(20),"
+    "CREATE TABLE IF NOT EXISTS ProductData(ID INTEGER PRIMARY KEY,VT VARCHAR(50),TB VARCHAR(30));",
+    "CREATE TABLE IF NOT EXISTS PublishJournal(VT VARCHAR(50) PRIMARY KEY,Since VARCHAR(20),"
     "Nick VARCHAR(50),ForSale INTEGER);",
 };
 
@@ -56,29 +57,40 @@ struct ListStatements {
 ListStatements StatementsOf(ListTable table) {
     switch (table) {
         case ListTable::ForbidBiaoZhi:
-            return {"Delete from ForbidBiaoZhi", "INSERT INTO ForbidBiaoZhi (BiaoZhi) VALUES ('"};
+            return {"Delete from ForbidBiaoZhi", "INSERT INTO ForbidBiaoZhi (BiaoZhi) VALUES (?)"};
         case ListTable::ForbidCBS:
-            return {"Delete from ForbidCBS", "INSERT INTO ForbidCBS (CBS) VALUES ('"};
+            return {"Delete from ForbidCBS", "INSERT INTO ForbidCBS (CBS) VALUES (?)"};
         case ListTable::FilterBooks:
-            return {"Delete from FilterBooks", "INSERT INTO FilterBooks (BookName) VALUES ('"};
+            return {"Delete from FilterBooks", "INSERT INTO FilterBooks (BookName) VALUES (?)"};
         case ListTable::ForbidBooks:
-            return {"Delete from ForbidBooks", "INSERT INTO ForbidBooks (BookName) VALUES ('"};
+            return {"Delete from ForbidBooks", "INSERT INTO ForbidBooks (BookName) VALUES (?)"};
     }
     return {"", ""};
 }
 
-// The body of an SQL string literal: an apostrophe is doubled, so a value can neither end
-// the literal nor start a statement of its own.
-std::string Literal(std::string_view gbk) {
-    std::string utf8 = GbkToUtf8(gbk);
-    std::string out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        out.push_back(c);
-        if (c == '\'')
-            out.push_back('\'');
+// What a failed statement's result code says about the storage.
+WriteError WriteErrorOfSqlite(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_OK:
+        case SQLITE_DONE:
+        case SQLITE_ROW:
+            return WriteError::None;
+        case SQLITE_FULL:
+            return WriteError::NoSpace;
+        case SQLITE_READONLY:
+        case SQLITE_IOERR:
+        case SQLITE_CANTOPEN:
+        case SQLITE_PERM:
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+            return WriteError::NotWritable;
+        default:
+            return WriteError::Refused;
     }
-    return out;
+}
+
+WriteOutcome OutcomeOf(int rc) {
+    return {WriteErrorOfSqlite(rc)};
 }
 
 // The product database's file name for a nick: the nick as UTF-8, letters and digits kept,
@@ -94,6 +106,9 @@ std::string EncodeNickForFileName(std::string_view nick) {
 // --- Database ---
 
 Database::Database(const std::string& utf8Path) {
+    // A new database file is the seller's alone; SQLite gives its journal the same mode.
+    struct stat st {};
+    const bool existed = stat(utf8Path.c_str(), &st) == 0;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(utf8Path.c_str(), &db,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
@@ -102,6 +117,8 @@ Database::Database(const std::string& utf8Path) {
         sqlite3_close(db);
         return;
     }
+    if (!existed)
+        KeepPrivate(utf8Path, false);
     sqlite3_busy_timeout(db, kBusyWaitMs);
     db_ = db;
 }
@@ -112,9 +129,13 @@ Database::~Database() {
 }
 
 bool Database::Exec(const std::string& sql) {
+    return ExecCode(sql) == SQLITE_OK;
+}
+
+int Database::ExecCode(const std::string& sql) {
     if (!db_)
-        return false;
-    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        return SQLITE_CANTOPEN;
+    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
 }
 
 namespace {
@@ -123,7 +144,14 @@ namespace {
 class Bound {
 public:
     Bound(sqlite3* db, const char* sql, const std::vector<std::string>& values) {
-        if (!db || sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+        if (!db) {
+            prepared_ = SQLITE_CANTOPEN;
+            return;
+        }
+        // A schema that could not be written (a full disk while the tables were made)
+        // fails here: its code says so.
+        prepared_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+        if (prepared_ != SQLITE_OK) {
             sqlite3_finalize(stmt_);
             stmt_ = nullptr;
             return;
@@ -141,7 +169,7 @@ public:
     Bound(const Bound&) = delete;
     Bound& operator=(const Bound&) = delete;
     // SQLITE_ROW, SQLITE_DONE or an error code.
-    int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    int Step() { return stmt_ ? sqlite3_step(stmt_) : prepared_; }
     // The current row's columns as text, NULL as empty.
     std::vector<std::string> Row() const {
         std::vector<std::string> cells;
@@ -155,6 +183,7 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    int prepared_ = SQLITE_ERROR;
 };
 
 }  // namespace
@@ -165,8 +194,13 @@ bool Database::HasRow(const char* select, const std::string& value) {
 }
 
 bool Database::ExecBound(const char* sql, const std::vector<std::string>& values) {
+    return ExecBoundCode(sql, values) == SQLITE_DONE;
+}
+
+int Database::ExecBoundCode(const char* sql, const std::vector<std::string>& values) {
     Bound stmt(db_, sql, values);
-    return stmt.Step() == SQLITE_DONE;
+    const int rc = stmt.Step();
+    return rc == SQLITE_ROW ? SQLITE_DONE : rc;
 }
 
 std::vector<std::vector<std::string>> Database::QueryBound(const char* select,
@@ -210,38 +244,46 @@ std::vector<std::string> Database::QueryColumn(const std::string& select) {
     return values;
 }
 
-bool Database::InOneStep(const std::function<bool()>& steps) {
+int Database::InOneStep(const std::function<int()>& steps) {
     if (!db_)
-        return false;
+        return SQLITE_CANTOPEN;
     // The connection's own (recursive) mutex keeps the other threads' statements out;
     // the transaction keeps other connections to the file from seeing half a rewrite, and
     // a failed statement rolls the whole step back instead of leaving half a list.
     sqlite3_mutex* mutex = sqlite3_db_mutex(db_);
     sqlite3_mutex_enter(mutex);
-    bool ok = Exec("BEGIN IMMEDIATE;") && steps();
-    if (ok)
-        ok = Exec("COMMIT;");
-    if (!ok)
+    int rc = ExecCode("BEGIN IMMEDIATE;");
+    if (rc == SQLITE_OK)
+        rc = steps();
+    if (rc == SQLITE_OK)
+        rc = ExecCode("COMMIT;");
+    // A failed COMMIT (the disk filled while the pages were written) may leave the
+    // transaction open: it is rolled back, never left to a later statement's commit.
+    if (rc != SQLITE_OK && !sqlite3_get_autocommit(db_))
         Exec("ROLLBACK;");
     sqlite3_mutex_leave(mutex);
-    return ok;
+    return rc;
 }
 
 bool Database::ExecAtomically(const std::vector<std::string>& statements) {
     return InOneStep([&] {
-        for (const std::string& statement : statements)
-            if (!Exec(statement))
-                return false;
-        return true;
-    });
+               for (const std::string& statement : statements)
+                   if (const int rc = ExecCode(statement); rc != SQLITE_OK)
+                       return rc;
+               return SQLITE_OK;
+           }) == SQLITE_OK;
 }
 
 bool Database::ExecBoundAtomically(const std::vector<BoundStatement>& statements) {
+    return ExecBoundAtomicallyCode(statements) == SQLITE_OK;
+}
+
+int Database::ExecBoundAtomicallyCode(const std::vector<BoundStatement>& statements) {
     return InOneStep([&] {
         for (const BoundStatement& statement : statements)
-            if (!ExecBound(statement.sql, statement.values))
-                return false;
-        return true;
+            if (const int rc = ExecBoundCode(statement.sql, statement.values); rc != SQLITE_DONE)
+                return rc;
+        return SQLITE_OK;
     });
 }
 
@@ -279,8 +321,11 @@ std::shared_ptr<Database> Databases::Open(const std::string& fileName,
         Report("创建db库失败！");
         return db;
     }
-    for (const char* sql : createStatements)
-        db->Exec(sql);  // fails harmlessly when the table exists
+    bool created = true;
+    for (const char* sql : createStatements) created = db->Exec(sql) && created;
+    if (!created)
+        Report("创建db库失败！");
+    // An index only speeds lookups up: one that cannot be made costs nothing else.
     for (const char* sql : indexStatements) db->Exec(sql);
     return db;
 }
@@ -294,6 +339,8 @@ bool Databases::OpenFilterDb() {
 
 bool Databases::OpenProductDb(const std::string& nick) {
     auto db = Open(EncodeNickForFileName(nick) + ".db", kProductTables, kProductIndexes);
+    // Entries left behind by a clear that failed after their record went in: settled.
+    db->Exec("DELETE FROM PublishJournal WHERE VT IN (SELECT VT FROM ProductData);");
     std::lock_guard lock(mutex_);
     productDb_ = db;
     return db->IsOpen();
@@ -339,34 +386,49 @@ bool Databases::IsPublished(std::string_view outerCode) const {
            db->HasRow("select 1 from ProductData where VT=? limit 1", GbkToUtf8(Trim(outerCode)));
 }
 
-void Databases::RecordPublished(std::string_view outerCode, std::string_view tb) {
+WriteOutcome Databases::RecordPublished(std::string_view outerCode, std::string_view tb) {
     auto db = ProductDb();
     if (!db)
-        return;
+        return {WriteError::NotWritable};
     const std::string code = GbkToUtf8(Trim(outerCode));
     // One step: a process killed in between leaves either the entry (asked again later)
     // or the record, never neither.
-    if (db->ExecBoundAtomically(
-            {{kInsertPublished, {code, GbkToUtf8(tb)}}, {kDeleteJournalEntry, {code}}}))
-        return;
+    if (db->ExecBoundAtomicallyCode({{kInsertPublished, {code, GbkToUtf8(tb)}},
+                                     {kDeleteJournalEntry, {code}}}) == SQLITE_OK)
+        return {};
     // A journal that cannot be written never costs the record itself; the entry left
     // behind is dropped when the book is met again, as the record is found first.
-    db->ExecBound(kInsertPublished, {code, GbkToUtf8(tb)});
+    return OutcomeOf(db->ExecBoundCode(kInsertPublished, {code, GbkToUtf8(tb)}));
 }
 
-bool Databases::MarkPublishInFlight(const UnknownPublish& entry) {
+WriteOutcome Databases::MarkPublishInFlight(const UnknownPublish& entry) {
     auto db = ProductDb();
-    return db && db->ExecBound(
-                     "INSERT OR REPLACE INTO PublishJournal (VT, Since, Nick, ForSale) "
-                     "VALUES (?, datetime('now','localtime'), ?, ?)",
-                     {GbkToUtf8(Trim(entry.outerCode)), GbkToUtf8(entry.nick),
-                      entry.forSale ? "1" : "0"});
+    if (!db)
+        return {WriteError::NotWritable};
+    return OutcomeOf(db->ExecBoundCode(
+        "INSERT OR REPLACE INTO PublishJournal (VT, Since, Nick, ForSale) "
+        "VALUES (?, datetime('now','localtime'), ?, ?)",
+        {GbkToUtf8(Trim(entry.outerCode)), GbkToUtf8(entry.nick), entry.forSale ? "1" : "0"}));
 }
 
-void Databases::ClearPublishEntry(std::string_view outerCode) {
+WriteOutcome Databases::ClearPublishEntry(std::string_view outerCode) {
     auto db = ProductDb();
-    if (db)
-        db->ExecBound(kDeleteJournalEntry, {GbkToUtf8(Trim(outerCode))});
+    if (!db)
+        return {WriteError::NotWritable};
+    return OutcomeOf(db->ExecBoundCode(kDeleteJournalEntry, {GbkToUtf8(Trim(outerCode))}));
+}
+
+std::string Databases::PublishedItemId(std::string_view outerCode) const {
+    auto db = ProductDb();
+    if (!db)
+        return {};
+    // The newest record with an item id: a book republished after a cleared shop has two.
+    const auto rows = db->QueryBound("select TB from ProductData where VT=? order by ID desc",
+                                     {GbkToUtf8(Trim(outerCode))});
+    for (const auto& row : rows)
+        if (!row.empty() && !Trim(row[0]).empty())
+            return Utf8ToGbk(Trim(row[0]));
+    return {};
 }
 
 bool Databases::IsPublishUnknown(std::string_view outerCode) const {
@@ -404,7 +466,10 @@ std::vector<UnknownPublish> Databases::UnknownPublishes() const {
     auto db = ProductDb();
     if (!db)
         return {};
-    const std::string select = std::string(kJournalColumns) + " order by rowid";
+    // An entry the record outlived (its clear failed on a full disk) is no unknown outcome:
+    // the record wins.
+    const std::string select = std::string(kJournalColumns) +
+                               " where VT not in (select VT from ProductData) order by rowid";
     return JournalEntries(db->QueryBound(select.c_str(), {}));
 }
 
@@ -413,19 +478,18 @@ bool Databases::ReplaceList(ListTable table, std::string_view text) {
     if (!db)
         return false;
     ListStatements s = StatementsOf(table);
-    std::vector<std::string> statements{s.del};
+    std::vector<Database::BoundStatement> statements{{s.del, {}}};
     for (const std::string& piece : SplitList(text, ','))
-        statements.push_back(s.insert + Literal(piece) + "')");
+        statements.push_back({s.insert, {GbkToUtf8(piece)}});
     // A list thread looking a mark up during the save sees the old list or the new one,
     // never the emptied table in between; a failed save leaves the old list whole.
-    return db->ExecAtomically(statements);
+    return db->ExecBoundAtomically(statements);
 }
 
-void Databases::AddForbiddenMark(std::string_view mark) {
+bool Databases::AddForbiddenMark(std::string_view mark) {
     auto db = FilterDb();
-    if (!db)
-        return;
-    db->Exec("INSERT INTO ForbidBiaoZhi (BiaoZhi) VALUES ('" + Literal(Trim(mark)) + "') ");
+    return db &&
+           db->ExecBound("INSERT INTO ForbidBiaoZhi (BiaoZhi) VALUES (?)", {GbkToUtf8(Trim(mark))});
 }
 
 }  // namespace vt

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/files.h"
+
 struct sqlite3;
 
 namespace vt {
@@ -28,8 +30,10 @@ public:
 
     bool IsOpen() const { return db_ != nullptr; }
 
-    // Runs the (UTF-8) statement; false when it failed. Callers mostly ignore the result.
+    // Runs the (UTF-8) statement; false when it failed.
     bool Exec(const std::string& sql);
+    // The same with SQLite's result code (SQLITE_OK on success; SQLITE_FULL for a full disk).
+    int ExecCode(const std::string& sql);
     // Number of result rows of the select; 0 when it fails or the connection is not open.
     int CountRows(const std::string& select);
     // The first column of every result row (UTF-8, NULL as empty); empty on failure.
@@ -39,6 +43,8 @@ public:
     bool HasRow(const char* select, const std::string& value);
     // Runs the statement with its "?" bound to the (UTF-8) values in order; false on failure.
     bool ExecBound(const char* sql, const std::vector<std::string>& values);
+    // The same with SQLite's result code: SQLITE_DONE on success.
+    int ExecBoundCode(const char* sql, const std::vector<std::string>& values);
     // Every result row of the select with its "?" bound to the values, each row as its
     // columns' text (UTF-8, NULL as empty); empty on failure.
     std::vector<std::vector<std::string>> QueryBound(const char* select,
@@ -49,14 +55,17 @@ public:
     };
     // The bound statements as one step, all or nothing, as ExecAtomically.
     bool ExecBoundAtomically(const std::vector<BoundStatement>& statements);
+    // The same with SQLite's result code: SQLITE_OK when the step was committed.
+    int ExecBoundAtomicallyCode(const std::vector<BoundStatement>& statements);
     // Runs the statements as one step: no other thread's statement on this connection, and
     // no other connection, sees the state between them. All or nothing: when one fails the
     // step is rolled back and the result is false.
     bool ExecAtomically(const std::vector<std::string>& statements);
 
 private:
-    // Runs the steps inside one transaction under the connection's mutex; all or nothing.
-    bool InOneStep(const std::function<bool()>& steps);
+    // Runs the steps (SQLITE_OK when each went through) inside one transaction under the
+    // connection's mutex; all or nothing. The result code of the first failure.
+    int InOneStep(const std::function<int()>& steps);
     sqlite3* db_ = nullptr;
 };
 
@@ -107,25 +116,30 @@ public:
     bool IsPublished(std::string_view outerCode) const;
 
     // Records a published book in ProductDb (outer code trimmed) and, in the same step,
-    // drops its unknown-outcome entry; failures are ignored.
-    void RecordPublished(std::string_view outerCode, std::string_view tb);
+    // drops its unknown-outcome entry. When that step fails the record alone is tried: the
+    // result says whether the record is in (an entry left behind is settled by the
+    // record the next time the book comes).
+    WriteOutcome RecordPublished(std::string_view outerCode, std::string_view tb);
+    // The item id recorded for the book (the newest that has one); empty when none.
+    std::string PublishedItemId(std::string_view outerCode) const;
 
     // The publish journal of ProductDb: books whose publish is in flight or whose answer
     // was lost, so that no later attempt posts them again before the shop is asked.
-    // Marks the book as posted now (replacing an older entry); false when not written.
-    bool MarkPublishInFlight(const UnknownPublish& entry);
+    // Marks the book as posted now (replacing an older entry); nothing may be posted
+    // unless this succeeded.
+    WriteOutcome MarkPublishInFlight(const UnknownPublish& entry);
     // Drops the entry: the marketplace's answer settled the outcome.
-    void ClearPublishEntry(std::string_view outerCode);
+    WriteOutcome ClearPublishEntry(std::string_view outerCode);
     bool IsPublishUnknown(std::string_view outerCode) const;
     std::optional<UnknownPublish> FindUnknownPublish(std::string_view outerCode) const;
-    // Every entry, oldest first.
+    // Every entry of a book without a record, oldest first.
     std::vector<UnknownPublish> UnknownPublishes() const;
 
     // The editors' save: the table is emptied and refilled with the pieces of the comma
     // list, all or nothing. False (the old list kept whole) when the rewrite failed.
     bool ReplaceList(ListTable table, std::string_view text);
-    // Adds one mark without touching the others.
-    void AddForbiddenMark(std::string_view mark);
+    // Adds one mark without touching the others; false when not written.
+    bool AddForbiddenMark(std::string_view mark);
 
 private:
     std::shared_ptr<Database> Open(const std::string& fileName,

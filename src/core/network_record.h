@@ -1,6 +1,7 @@
 // What the network did to the running job, for the seller and the job's summary: the
 // list pages that could not be read after their retries, and why the job stopped itself
-// when a site went away. A new job starts with an empty record.
+// when a site went away or the app folder could not be written. A new job starts with an empty
+// record.
 #pragma once
 
 #include <mutex>
@@ -35,11 +36,14 @@ public:
         return lostPages_;
     }
 
-    // The first reason wins: later failures are consequences of it.
-    void SetStopReason(const std::string& reason) {
+    // The first reason wins: later failures are consequences of it. True when this one
+    // was the first.
+    bool SetStopReason(const std::string& reason) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopReason_.empty())
-            stopReason_ = reason;
+        if (!stopReason_.empty())
+            return false;
+        stopReason_ = reason;
+        return true;
     }
     std::string StopReason() const {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -221,10 +221,19 @@ std::vector<SettingProblem> LoadSettings(AppContext& context) {
     return LoadSettings(context.config(), context, context.log());
 }
 
+namespace {
+
+// A failed save names the file (the pages show this text as it is).
+SaveResult SaveFailure(const std::string& message) {
+    return {false, message};
+}
+
+}  // namespace
+
 SaveResult SaveSettings(const SysConfig& config, const AppContext& paths) {
     const std::string mappingPath = paths.DataFilePath(kMappingFile);
     if (!WriteBytesFile(mappingPath, FormatCategoryMapping(config.CategoryMappings())))
-        return {false, "保存文件失败：" + mappingPath};
+        return SaveFailure("保存文件失败：" + mappingPath);
 
     const std::string path = paths.SettingsPath();
     const std::string keyFailure = "保存设置文件失败：" + path;
@@ -235,13 +244,13 @@ SaveResult SaveSettings(const SysConfig& config, const AppContext& paths) {
 #define VT_SKIP(name)
 #define VT_SAVE_BOOL(name)                             \
     if (!put(#name, config.name() ? "true" : "false")) \
-        return {false, keyFailure};
+        return SaveFailure(keyFailure);
     VT_SYSCONFIG_KEYS(VT_SAVE_BOOL, VT_SKIP, VT_SKIP)
 #undef VT_SAVE_BOOL
 
 #define VT_SAVE_RADIO(name, value) \
     if (!put(#name, value))        \
-        return {false, keyFailure};
+        return SaveFailure(keyFailure);
     VT_SAVE_RADIO(MaidianShezhiP, RadioToFile(config.MaidianShezhiP()))
     VT_SAVE_RADIO(PaixiajiankucunP, RadioToFile(config.PaixiajiankucunP()))
     // "0" only while "原价" is selected: neither button saves as the second.
@@ -252,7 +261,7 @@ SaveResult SaveSettings(const SysConfig& config, const AppContext& paths) {
 
 #define VT_SAVE_TEXT(name)          \
     if (!put(#name, config.name())) \
-        return {false, keyFailure};
+        return SaveFailure(keyFailure);
     VT_SYSCONFIG_KEYS(VT_SKIP, VT_SAVE_TEXT, VT_SKIP)
 #undef VT_SAVE_TEXT
 #undef VT_SKIP
@@ -260,12 +269,12 @@ SaveResult SaveSettings(const SysConfig& config, const AppContext& paths) {
     for (const TextList& t : kTextLists) {
         const std::string file = paths.DataFilePath(t.file);
         if (!WriteTextFile(file, (config.*t.get)()))
-            return {false, "保存文件失败：" + file};
+            return SaveFailure("保存文件失败：" + file);
     }
 
     const std::string regionPath = paths.DataFilePath(kRegionFile);
     if (!WriteBytesFile(regionPath, FormatRegions(config.Regions())))
-        return {false, "保存文件失败：" + regionPath};
+        return SaveFailure("保存文件失败：" + regionPath);
 
     return {true, kSaved};
 }

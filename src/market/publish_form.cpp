@@ -110,6 +110,14 @@ bool IsRefusal(int posted, const std::string& answer, const std::string& detail)
     return whole.find("\"success\":false") != std::string::npos && whole.back() == '}';
 }
 
+// The seller's words for a failed write of the product database; a full or read-only
+// folder stops the job as well.
+std::string StorageCause(AppContext& ctx, WriteOutcome failed) {
+    if (IsStorageFault(failed.error))
+        ctx.StopForStorage(ctx.DataBaseDir(), failed.error);
+    return WriteErrorText(failed.error);
+}
+
 // What the row shows for an answer that settled nothing.
 std::string UnknownReason(int posted, const std::string& answer) {
     if (posted != kPostDone)
@@ -443,9 +451,15 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
     // process killed while it waits, must not let a later attempt post the book again
     // before the shop has been asked.
     const std::string code = Trim(item.OuterCode);
-    if (!code.empty())
-        ctx.db().MarkPublishInFlight(
+    if (!code.empty()) {
+        const WriteOutcome journal = ctx.db().MarkPublishInFlight(
             {code, {}, SellerNickname(cookie), FieldValue(fields, "_fma.pu._0.auct") == "0"});
+        if (!journal) {
+            SetStatus(ctx, row, "失败：无法写入发布记录（" + StorageCause(ctx, journal) + "）");
+            RaiseFailures(ctx);
+            return false;
+        }
+    }
     std::string answer;
     const int posted = MarketPostPublish(body, boundary, answer, cookie, ctx.hosts(),
                                          ctx.ReadOptions(Site::Market).Once());
@@ -454,16 +468,28 @@ bool PublishOne(AppContext& ctx, PublishItem& item, RowRef row, const std::strin
         // Only a well-formed ISBN is carried on to books without one.
         ctx.publishing().RecordSuccess(item.CategoryId,
                                        isbn.empty() ? ctx.publishing().LastIsbn() : isbn);
+        const WriteOutcome recorded = ctx.db().RecordPublished(code, item.ItemNumber);
+        if (!recorded) {
+            // The shop holds the item but this account's database does not know it: the
+            // journal entry stays, and the next attempt asks the shop before posting.
+            SetStatus(ctx, row,
+                      "失败：已发布但无法记录（" + StorageCause(ctx, recorded) +
+                          "），发布结果未知，下次上传前先查询店铺");
+            RaiseFailures(ctx);
+            return false;
+        }
         ctx.counters().Increment(CounterBox::Published);
-        ctx.db().RecordPublished(code, item.ItemNumber);
         SetStatus(ctx, row, "上传成功");
         return true;
     }
 
     // A refused item is not in the shop; one of unknown outcome may be, so its entry stays
-    // until the shop is asked.
-    if (outcome.kind == PublishOutcome::Refused)
-        ctx.db().ClearPublishEntry(code);
+    // until the shop is asked. An entry that cannot be dropped only makes the next attempt
+    // ask the shop first.
+    if (outcome.kind == PublishOutcome::Refused) {
+        if (const WriteOutcome cleared = ctx.db().ClearPublishEntry(code); !cleared)
+            StorageCause(ctx, cleared);
+    }
     const std::string& detail = outcome.detail;
     SetStatus(ctx, row, "失败：" + detail);
     RaiseFailures(ctx);

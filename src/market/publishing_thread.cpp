@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "base/bounded_lock.h"
+#include "base/files.h"
 #include "base/text.h"
 #include "core/context.h"
 #include "core/session.h"
@@ -18,6 +19,10 @@ namespace vt {
 namespace {
 
 constexpr int kJobCursorWaitMs = 50;
+
+// "淘宝状态" of a book an earlier publish put in the shop, found there, whose record could
+// not be written: the entry stays and the next attempt asks again. The cause follows.
+constexpr char kFoundNotRecorded[] = "上次发布结果未知，店铺中已有，但无法记录";
 constexpr int kImportCursorWaitMs = 3000;
 
 // Takes the next collected row under WorkerCursorLock; index -1 when there is none (or
@@ -84,6 +89,13 @@ std::string PostingCookie(AppContext& ctx, const std::string& nick) {
     return SellerNickname(seller) == nick ? seller : std::string();
 }
 
+// The seller's words for a failed write; a full or read-only folder stops the job too.
+std::string StorageCause(AppContext& ctx, WriteOutcome failed, const std::string& folder) {
+    if (IsStorageFault(failed.error))
+        ctx.StopForStorage(folder, failed.error);
+    return WriteErrorText(failed.error);
+}
+
 // A book left in the publish journal by an earlier attempt is looked up in the shop of the
 // account that posted it before anything else is sent. True when the book may be
 // published; otherwise the row says why not and its record is let go. The caller holds
@@ -107,13 +119,23 @@ bool SettleEarlierPublish(AppContext& ctx, O_BookInfo& book, RowRef row) {
     std::string status;
     switch (lookup.outcome) {
         case OnSaleLookup::Found:
-            ctx.db().RecordPublished(code, lookup.ids.front());
-            status = kAlreadyPublished;
+            if (const WriteOutcome recorded = ctx.db().RecordPublished(code, lookup.ids.front());
+                !recorded)
+                status = std::string(kFoundNotRecorded) + "（" +
+                         StorageCause(ctx, recorded, ctx.DataBaseDir()) + "）";
+            else
+                status = kAlreadyPublished;
             break;
         case OnSaleLookup::NotFound:
             if (entry->forSale) {
-                ctx.db().ClearPublishEntry(code);
-                return true;
+                // The entry is written anew before the post; only a folder that cannot be
+                // written at all keeps the book back.
+                const WriteOutcome cleared = ctx.db().ClearPublishEntry(code);
+                if (cleared || !IsStorageFault(cleared.error))
+                    return true;
+                status = "失败：无法写入发布记录（" +
+                         StorageCause(ctx, cleared, ctx.DataBaseDir()) + "）";
+                break;
             }
             status = kUnknownInWarehouse;
             break;
@@ -208,9 +230,12 @@ void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
         // the detail stage twice before its first copy is published: the shop would get it
         // twice.
         if (ctx.db().IsPublished(Trim(book.OuterCode))) {
-            // A journal entry the record outlived (its clear failed) has nothing to settle.
+            // A journal entry the record outlived (its clear failed) has nothing to settle;
+            // one that cannot be dropped now is harmless, the record is looked at first.
             if (ctx.db().IsPublishUnknown(Trim(book.OuterCode)))
-                ctx.db().ClearPublishEntry(Trim(book.OuterCode));
+                if (const WriteOutcome cleared = ctx.db().ClearPublishEntry(Trim(book.OuterCode));
+                    !cleared)
+                    StorageCause(ctx, cleared, ctx.DataBaseDir());
             ctx.collected().SetCell(row, kMarketStateCol, kAlreadyPublished);
             ctx.collected().ReleaseRecord(row, &book);
             return;
@@ -227,8 +252,15 @@ void ProcessCollectedBook(AppContext& ctx, O_BookInfo& book, RowRef row) {
             ctx.collected().SetCell(row, kImageStateCol, target.refusal);
             return;
         }
+        RestoreLastWriteError(WriteError::None);
         const int code = DownloadBookImage(ctx, book, target);
-        ctx.collected().SetCell(row, kImageStateCol, DownloadMessage(code));
+        std::string pictureState = DownloadMessage(code);
+        // A picture that could not be saved for the disk's sake: every next one would fail
+        // the same way.
+        if (const WriteError cause = LastWriteError();
+            code == kImageFileError && cause != WriteError::None)
+            pictureState += "（" + StorageCause(ctx, {cause}, ctx.ImagesDir()) + "）";
+        ctx.collected().SetCell(row, kImageStateCol, pictureState);
         ctx.counters().SetNumber(CounterBox::Collected, ctx.collected().Count());
         if (code != kImageSaved)
             return;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QNetworkCookie>
 #include <QPushButton>
 #include <QShowEvent>
@@ -34,6 +35,72 @@ BrowserCookie FromQt(const QNetworkCookie& c) {
     return out;
 }
 
+// The marketplace's hosts as the host table names them: the login page and the seller
+// pages it leads to. Nothing else is opened in the login browser, so the seller's
+// password is never typed into a page of another site.
+const HostRole kMarketRoles[] = {HostRole::MarketLogin,       HostRole::MarketUpload,
+                                 HostRole::MarketSell,        HostRole::MarketTrade,
+                                 HostRole::MarketAdvertising, HostRole::MarketMain};
+
+int PortOf(const QUrl& url) {
+    return url.port(url.scheme() == QStringLiteral("https") ? 443 : 80);
+}
+
+bool SameOrigin(const QUrl& a, const QUrl& b) {
+    return !a.host().isEmpty() && a.scheme() == b.scheme() &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && PortOf(a) == PortOf(b);
+}
+
+// The page of the login browser: every navigation, in any frame, is asked first, and a
+// link that would open a new window is caught and opened in this one instead.
+class GuardedPage : public QWebEnginePage {
+public:
+    GuardedPage(QWebEngineProfile* profile, QObject* parent, std::function<bool(const QUrl&)> allow,
+                std::function<void(const QUrl&)> openHere)
+        : QWebEnginePage(profile, parent),
+          allow_(std::move(allow)),
+          openHere_(std::move(openHere)) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        return allow_(url);
+    }
+    QWebEnginePage* createWindow(WebWindowType) override;
+
+private:
+    std::function<bool(const QUrl&)> allow_;
+    std::function<void(const QUrl&)> openHere_;
+};
+
+// Stands in for the new window: it never loads anything, it hands the address it was
+// asked to open to the login view (which applies the same rule) and goes.
+class NewWindowCatcher : public QWebEnginePage {
+public:
+    NewWindowCatcher(QWebEngineProfile* profile, std::function<void(const QUrl&)> openHere)
+        : QWebEnginePage(profile), openHere_(std::move(openHere)) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        if (isMainFrame && !caught_ && url.scheme() != QStringLiteral("about")) {
+            caught_ = true;
+            openHere_(url);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void(const QUrl&)> openHere_;
+    bool caught_ = false;
+};
+
+QWebEnginePage* GuardedPage::createWindow(WebWindowType) {
+    // A child of this page: it goes with it, before the profile, even if it never loads.
+    auto* catcher = new NewWindowCatcher(profile(), openHere_);
+    catcher->setParent(this);
+    return catcher;
+}
+
 }  // namespace
 
 BrowserProfile::BrowserProfile() {
@@ -62,8 +129,26 @@ LoginDialog::LoginDialog(AppContext& ctx, BrowserProfile& browser, Kind kind, QW
     auto* layout = new QVBoxLayout(this);
     prompt_ = new QLabel(QStringLiteral("请先登录淘宝，进入账户后，点击“已进入账户”按钮"), this);
     layout->addWidget(prompt_);
+    // The seller sees where the page came from before typing a password into it.
+    address_ = new QLineEdit(this);
+    address_->setReadOnly(true);
+    address_->setFocusPolicy(Qt::ClickFocus);
+    layout->addWidget(address_);
+    refusal_ = new QLabel(this);
+    refusal_->setStyleSheet(QStringLiteral("color: #b00000;"));
+    refusal_->setWordWrap(true);
+    refusal_->hide();
+    layout->addWidget(refusal_);
     view_ = new QWebEngineView(this);
-    view_->setPage(new QWebEnginePage(browser_.profile(), view_));
+    view_->setPage(new GuardedPage(
+        browser_.profile(), view_, [this](const QUrl& url) { return Allow(url); },
+        [this](const QUrl& url) {
+            // Queued: the catcher is inside its own navigation callback.
+            QMetaObject::invokeMethod(
+                this, [this, url] { view_->load(url); }, Qt::QueuedConnection);
+        }));
+    connect(view_->page(), &QWebEnginePage::urlChanged, this,
+            [this](const QUrl& url) { address_->setText(url.toString()); });
     view_->setMinimumSize(760, 480);
     layout->addWidget(view_, 1);
     auto* buttons = new QHBoxLayout();
@@ -91,11 +176,32 @@ QUrl LoginDialog::LoginAddress() const {
     return QUrl(Q(ctx_.hosts().Url(HostRole::MarketLogin, "/")));
 }
 
+bool LoginDialog::MayOpen(const QUrl& url) const {
+    if (url.scheme() != QStringLiteral("https") && url.scheme() != QStringLiteral("http"))
+        return false;
+    for (HostRole role : kMarketRoles) {
+        const std::string origin = ctx_.hosts().Origin(role);
+        if (!origin.empty() && SameOrigin(url, QUrl(Q(origin))))
+            return true;
+    }
+    return false;
+}
+
+bool LoginDialog::Allow(const QUrl& url) {
+    if (MayOpen(url))
+        return true;
+    ++refusals_;
+    refusal_->setText(QStringLiteral("已阻止打开淘宝登录以外的网址：") + url.toDisplayString());
+    refusal_->show();
+    return false;
+}
+
 void LoginDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // OpenBrowserLogin: each opening starts on the login page.
     if (!event->spontaneous()) {
         confirm_->setEnabled(!check_.Busy());
+        refusal_->hide();
         view_->load(LoginAddress());
     }
 }

@@ -18,6 +18,7 @@
 #include "ui/ui_relay.h"
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -60,6 +61,15 @@ public:
     QLabel* prompt() const { return prompt_; }
     QPushButton* confirmButton() const { return confirm_; }
     QPushButton* closeButton() const { return close_; }
+    // The read-only line above the page: the address the page came from.
+    QLineEdit* addressLine() const { return address_; }
+    // Below it: why the last navigation was refused; hidden until one is.
+    QLabel* refusalLabel() const { return refusal_; }
+    int Refusals() const { return refusals_; }
+    // True for an address on one of the marketplace's hosts of the host table (scheme,
+    // host and port alike). The browser opens nothing else, in any frame; a link that
+    // opens a new window opens here, under the same rule.
+    bool MayOpen(const QUrl& url) const;
     // The address the browser opens: the login host's "/" as the host table names it.
     QUrl LoginAddress() const;
     // True while "已进入账户" checks the captured cookie.
@@ -75,12 +85,17 @@ protected:
 
 private:
     void OnConfirm();
+    // The navigation check: refused addresses are said in the dialog.
+    bool Allow(const QUrl& url);
 
     AppContext& ctx_;
     BrowserProfile& browser_;
     Kind kind_;
     QWebEngineView* view_ = nullptr;
     QLabel* prompt_ = nullptr;
+    QLineEdit* address_ = nullptr;
+    QLabel* refusal_ = nullptr;
+    int refusals_ = 0;
     QPushButton* confirm_ = nullptr;
     QPushButton* close_ = nullptr;
     BackgroundTask check_;

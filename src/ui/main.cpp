@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
             QTimer::singleShot(
                 0, &window, [&] { messages.Show(&window, problems.join(QStringLiteral("\n"))); });
         rc = app.exec();
-        vt::ui::SaveWindowState(window, *window.tabs(), windowIni);
+        if (!vt::ui::SaveWindowState(window, *window.tabs(), windowIni))
+            ctx.log().WriteLog("保存窗口状态失败：" + vt::ui::Gbk(windowIni));
         if (paint)
             window.tabs()->currentWidget()->removeEventFilter(paint.get());
     }

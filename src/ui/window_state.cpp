@@ -1,8 +1,11 @@
 #include "ui/window_state.h"
 
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QSettings>
 #include <QTabWidget>
+
+#include "base/files.h"
 
 namespace vt::ui {
 
@@ -15,10 +18,17 @@ void RestoreWindowState(QMainWindow& window, QTabWidget& tabs, const QString& in
         tabs.setCurrentIndex(tab);
 }
 
-void SaveWindowState(const QMainWindow& window, const QTabWidget& tabs, const QString& iniPath) {
+bool SaveWindowState(const QMainWindow& window, const QTabWidget& tabs, const QString& iniPath) {
+    const bool existed = QFileInfo::exists(iniPath);
     QSettings file(iniPath, QSettings::IniFormat);
     file.setValue(QStringLiteral("Window/Geometry"), window.saveGeometry());
     file.setValue(QStringLiteral("Window/Tab"), tabs.currentIndex());
+    // QSettings writes late and quietly: the sync makes a full disk show here.
+    file.sync();
+    const bool ok = file.status() == QSettings::NoError;
+    if (ok && !existed)
+        KeepPrivate(QFile::encodeName(iniPath).toStdString(), false);
+    return ok;
 }
 
 }  // namespace vt::ui

@@ -11,6 +11,7 @@ namespace vt::ui {
 
 // Restores what SaveWindowState kept; a missing or damaged file leaves the defaults.
 void RestoreWindowState(QMainWindow& window, QTabWidget& tabs, const QString& iniPath);
-void SaveWindowState(const QMainWindow& window, const QTabWidget& tabs, const QString& iniPath);
+// False when the file could not be written (a full disk, a read-only folder).
+bool SaveWindowState(const QMainWindow& window, const QTabWidget& tabs, const QString& iniPath);
 
 }  // namespace vt::ui

@@ -27,6 +27,7 @@
 #include "base/encoders.h"
 #include "base/text.h"
 #include "core/context.h"
+#include "sim/http_server.h"
 #include "support/e2e_job.h"
 #include "support/local_sites.h"
 #include "ui/accounts_panel_widget.h"
@@ -124,6 +125,7 @@ private slots:
     void singleLoginCapturesTheSessionCookie();
     void multiLoginAddsRowZeroAndWaitsOutALimitedPage();
     void aCookieStringOverEightKilobytesIsCapturedWhole();
+    void theBrowserShowsItsAddressAndStaysOnTheMarketplace();
     void sellerFlowInTheMainWindow();
 };
 
@@ -251,6 +253,57 @@ void UiLoginTest::aCookieStringOverEightKilobytesIsCapturedWhole() {
             Holds(captured, "pad" + std::to_string(i) + "=" + std::string(3000, char('0' + i))));
     QVERIFY(Holds(captured, "cookie2="));
     QCOMPARE(captured, JarFor(*stage.logins, ctx));
+}
+
+void UiLoginTest::theBrowserShowsItsAddressAndStaysOnTheMarketplace() {
+    Stage stage;
+    sim::HttpServer elsewhere;  // another site on this machine, where a page might send the seller
+    elsewhere.SetHandler([](const sim::HttpRequest&) {
+        sim::HttpResponse res;
+        res.body = "<html><body><form><input name=password></form></body></html>";
+        return res;
+    });
+    QVERIFY(elsewhere.Start("127.0.0.1", 0));
+    const QString market = Q(stage.sites->market().origin());
+    const QString other = Q(elsewhere.origin());
+
+    std::unique_ptr<PageWatch> watch;
+    LoginDialog* d = stage.Open(LoginDialog::Kind::Single, watch);
+    QTRY_VERIFY_WITH_TIMEOUT(watch->loads > 0, 30000);
+    QTRY_COMPARE(d->addressLine()->text(), d->LoginAddress().toString());
+    QVERIFY(d->addressLine()->isReadOnly());
+    QVERIFY(!d->refusalLabel()->isVisible());
+
+    const struct {
+        QString url;
+        bool allowed;
+    } cases[] = {
+        {market + "/member/login.jhtml?x=1", true},
+        {other + "/", false},  // the same host on another port is another site
+        {QString(market).replace("http://", "https://"), false},
+        {"file:///etc/passwd", false},
+        {"data:text/html,<b>x</b>", false},
+    };
+    for (const auto& c : cases) QVERIFY2(d->MayOpen(QUrl(c.url)) == c.allowed, qPrintable(c.url));
+
+    // A link away from the marketplace: refused, said in the dialog, the page stays.
+    RunJs(d, QStringLiteral("location.href = '%1/steal';").arg(other));
+    QTRY_VERIFY_WITH_TIMEOUT(d->Refusals() == 1, 20000);
+    QVERIFY(d->refusalLabel()->isVisible());
+    QCOMPARE(d->refusalLabel()->text(),
+             QStringLiteral("已阻止打开淘宝登录以外的网址：") + other + "/steal");
+    QCOMPARE(d->browser()->page()->url(), d->LoginAddress());
+    QTest::qWait(300);
+    QVERIFY(d->grab().save(QStringLiteral(VT_SCREENSHOT_DIR "/login-refused.png")));
+
+    // A new window: away from the marketplace refused as well; on it, opened here.
+    RunJs(d, QStringLiteral("window.open('%1/popup');").arg(other));
+    QTRY_VERIFY_WITH_TIMEOUT(d->Refusals() == 2, 20000);
+    RunJs(d, QStringLiteral("window.open('%1/auction/sell.jhtml');").arg(market));
+    QTRY_VERIFY_WITH_TIMEOUT(watch->lastPath == QStringLiteral("/auction/sell.jhtml"), 30000);
+    QCOMPARE(d->addressLine()->text(), market + "/auction/sell.jhtml");
+    QCOMPARE(d->Refusals(), 2);
+    QVERIFY(elsewhere.Requests().empty());
 }
 
 void UiLoginTest::sellerFlowInTheMainWindow() {
