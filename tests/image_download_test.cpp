@@ -143,6 +143,33 @@ TEST_F(ImageDownloadTest, UnsafeNamesAndFoldersAreReplacedAndStayInTheDayFolder)
     }
 }
 
+TEST_F(ImageDownloadTest, APictureIsNamedByTheFirstWellFormedIsbnElseTheProductCode) {
+    ctx_.config().SetCHKIsbnForPicName(true);
+    ctx_.job().SetCurrentFenlei("job");
+    const struct {
+        const char* isbn;
+        const char* code;
+        const char* name;
+    } cases[] = {
+        {"9787111213826", "1001", "9787111213826"},
+        // A set lists the ISBNs of its volumes.
+        {"9787111213826\r\n9787111213833", "1002", "9787111213826"},
+        {"97871 / 7111213821", "1003", "7111213821"},
+        {"978711\"; name=\"primary", "1004", "1004"},
+        {"", "1005", "1005"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.isbn);
+        O_BookInfo book;
+        book.ISBN = c.isbn;
+        book.ProductId = c.code;
+        book.RemoteImageUrl = store_.origin() + book_->picture;
+        const ImageTarget target = ImageFilePath(ctx_, book);
+        ASSERT_TRUE(target.refusal.empty());
+        EXPECT_EQ(fs::path(Native(target.path)).filename().string(), std::string(c.name) + ".JPG");
+    }
+}
+
 TEST_F(ImageDownloadTest, TwoBooksWithOneIsbnKeepTwoPictures) {
     ctx_.config().SetCHKIsbnForPicName(true);
     ctx_.job().SetCurrentFenlei("job");

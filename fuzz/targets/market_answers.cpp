@@ -1,6 +1,13 @@
 // The marketplace's answers this program reads: the category suggestion for an ISBN,
 // the freight templates, the goods query of the items on sale, the picture upload's
 // answer and the publish answer.
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "base/http_client.h"
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
@@ -10,6 +17,56 @@
 #include "market/publish_form.h"
 
 namespace vt::fuzz {
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// An urlencoded body as a server reads it: "&" ends a field, the first "=" its name.
+Fields UrlEncodedFields(const std::string& body) {
+    Fields fields;
+    std::size_t pos = 0;
+    while (pos <= body.size()) {
+        const std::size_t amp = std::min(body.find('&', pos), body.size());
+        const std::string_view pair = std::string_view(body).substr(pos, amp - pos);
+        const std::size_t eq = pair.find('=');
+        fields.emplace_back(
+            PercentDecoded(pair.substr(0, eq)),
+            eq == std::string_view::npos ? std::string() : PercentDecoded(pair.substr(eq + 1)));
+        pos = amp + 1;
+    }
+    return fields;
+}
+
+std::vector<std::string> FieldNames(const Fields& fields) {
+    std::vector<std::string> names;
+    for (const auto& field : fields) names.push_back(field.first);
+    return names;
+}
+
+std::string FieldValue(const Fields& fields, const std::string& name) {
+    for (const auto& field : fields)
+        if (field.first == name)
+            return field.second;
+    return {};
+}
+
+}  // namespace
 
 int FuzzMarketAnswers(const std::uint8_t* data, std::size_t size) {
     const std::string answer(reinterpret_cast<const char*>(data), size);
@@ -35,7 +92,11 @@ int FuzzMarketAnswers(const std::uint8_t* data, std::size_t size) {
             "a picture address comes from the answer");
     const auto parts = SplitInput(data, size, 2);
     const std::string body = GoodsQueryBody(parts[0], parts[1]);
-    Require(body.find("outId=" + parts[0]) != std::string::npos, "the outer code is sent as given");
+    const auto fields = UrlEncodedFields(body);
+    Require(FieldNames(fields) == FieldNames(UrlEncodedFields(GoodsQueryBody("1", "T"))),
+            "no code or token adds, drops or renames a field of the goods query");
+    Require(FieldValue(fields, "outId") == parts[0] && FieldValue(fields, "_tb_token_") == parts[1],
+            "the outer code and the token arrive as the values given");
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "base/regex_ops.h"
 #include "base/text.h"
 #include "core/context.h"
+#include "detail/isbn_check.h"
 
 namespace vt {
 namespace {
@@ -137,8 +138,13 @@ ImageTarget ImageFilePath(AppContext& ctx, const O_BookInfo& book) {
     const std::string jobFolder = job.empty() ? job : SafeName(job);
 
     std::string name;
+    const std::string code = Trim(book.ProductId.empty() ? book.OuterCode : book.ProductId);
     if (ctx.config().CHKIsbnForPicName()) {
-        name = SafeName(Trim(book.ISBN));
+        // A page may list several ISBNs, or a text that is none: the first well-formed
+        // one names the picture, else the product code.
+        name = FirstIsbnOf(book.ISBN);
+        if (name.empty())
+            name = SafeName(code.empty() ? Trim(book.ISBN) : code);
     } else {
         // The ".jpg" test is exact and case-sensitive, unlike the name patterns.
         if (book.RemoteImageUrl.empty() || book.RemoteImageUrl.find(".jpg") == std::string::npos) {
@@ -152,7 +158,6 @@ ImageTarget ImageFilePath(AppContext& ctx, const O_BookInfo& book) {
         }
         name = SafeName(name);
     }
-    const std::string code = Trim(book.ProductId.empty() ? book.OuterCode : book.ProductId);
     if (!code.empty())
         target.distinction = SafeName(code);
 

@@ -1,5 +1,7 @@
 #include "detail/isbn_check.h"
 
+#include <algorithm>
+
 namespace vt {
 
 bool IsWellFormedIsbn(std::string_view text) {
@@ -27,6 +29,19 @@ bool IsWellFormedIsbn(std::string_view text) {
 
 std::string CheckedIsbn(const std::string& text) {
     return IsWellFormedIsbn(text) ? text : std::string();
+}
+
+std::string FirstIsbnOf(std::string_view text) {
+    static constexpr std::string_view kSeparators = " \t\r\n,;/";
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find_first_of(kSeparators, pos), text.size());
+        const std::string_view token = text.substr(pos, end - pos);
+        if (IsWellFormedIsbn(token))
+            return std::string(token);
+        pos = end + 1;
+    }
+    return {};
 }
 
 }  // namespace vt

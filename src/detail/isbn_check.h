@@ -16,4 +16,8 @@ bool IsWellFormedIsbn(std::string_view text);
 // The text when it is a well-formed ISBN, otherwise empty (treated as a book without one).
 std::string CheckedIsbn(const std::string& text);
 
+// The first well-formed ISBN of a text that may list several, separated by white space,
+// ",", ";" or "/" (a page that lists the ISBNs of a set); empty when none is.
+std::string FirstIsbnOf(std::string_view text);
+
 }  // namespace vt

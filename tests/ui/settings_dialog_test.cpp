@@ -375,7 +375,9 @@ void SettingsDialogTest::everySettingBetweenControlRecordAndFile() {
                     if (v == Missing && IsNumericSetting(row.key))
                         QVERIFY2((want == QStringLiteral("d")) !=
                                      (std::string(row.key) == "RetryCount" ||
-                                      std::string(row.key) == "SiteDownFailures"),
+                                      std::string(row.key) == "SiteDownFailures" ||
+                                      std::string(row.key) == "MaxPageKB" ||
+                                      std::string(row.key) == "MaxPictureKB"),
                                  what);
                     break;
                 }
