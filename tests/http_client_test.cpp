@@ -135,7 +135,8 @@ TEST_F(HttpClientTest, MarketPostsSendTheirFixedShape) {
          {"Referer:\t" + peer_.Url("/auction/sell.jhtml?spm=a313o.7775905.a1zvx.d48.5Bhm2H"
                                    "&mytmenu=wym&utkn=tok123"),
           form, "X-Requested-With: XMLHttpRequest"},
-         "0=0&keyword=978-7-111 中&x"},
+         // The keyword percent-encoded (GBK), so that "&" cannot start a field.
+         "0=0&keyword=978-7-111%20%D6%D0%26x"},
         {"publish",
          [&](std::string& r) {
              // Only the text before a zero byte is the form.

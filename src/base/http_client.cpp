@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/encoders.h"
 #include "base/hosts.h"
 #include "base/site_health.h"
 #include "base/text.h"
@@ -741,7 +742,8 @@ int MarketPost(const MarketPostRequest& request, std::string& response,
 int MarketPostKeyword(const std::string& url, const std::string& keyword, std::string& response,
                       const std::string& token, const std::string& cookie, const Hosts& hosts,
                       const HttpOptions& options) {
-    std::string body = "0=0&keyword=" + keyword;
+    // Percent-encoded: a keyword that came from a page cannot add or end a field.
+    std::string body = "0=0&keyword=" + UrlEncodeAnsi(keyword);
     MarketPostRequest request{
         url,
         hosts.Url(HostRole::MarketUpload,
