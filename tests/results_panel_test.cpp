@@ -11,6 +11,7 @@
 
 #include "core/context.h"
 #include "detail/detail_thread.h"
+#include "support/failing_vfs.h"
 #include "support/temp_app_dir.h"
 
 using vt::testing::ReadAll;
@@ -124,6 +125,22 @@ TEST_F(ResultsPanelTest, CheckedMarksBecomeForbiddenMarks) {
     EXPECT_FALSE(ctx_.db().IsForbiddenMark("1002"));
     EXPECT_TRUE(ctx_.db().IsForbiddenMark("1003"));
     EXPECT_FALSE(ctx_.db().IsForbiddenMark(""));
+}
+
+TEST_F(ResultsPanelTest, AMarkTheDiskDoesNotTakeIsNeitherForbiddenNorListed) {
+    testing::FailingVfs& vfs = testing::FailingVfs::Install();
+    vfs.SetPathFilter("Filter.db");
+    ASSERT_TRUE(ctx_.db().OpenFilterDb());
+    std::vector<std::string> messages;
+    ctx_.SetMessageSink([&](const std::string& m) { messages.push_back(m); });
+    AddMarks({"2001"});
+    ctx_.toCollect().SetChecked(0, true);
+    vfs.FailAllWrites(true);
+    EXPECT_FALSE(panel_.AddCheckedToForbiddenMarks());
+    vfs.Disarm();
+    EXPECT_FALSE(ctx_.db().IsForbiddenMark("2001"));
+    EXPECT_EQ(ctx_.config().ForbiddenMarksText().find("2001"), std::string::npos);
+    ASSERT_EQ(messages.size(), 1u);
 }
 
 TEST_F(ResultsPanelTest, SelectAllAndNoneTouchEveryRow) {

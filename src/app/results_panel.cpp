@@ -80,14 +80,21 @@ void ResultsPanel::RestartProcessingCursor() {
 bool ResultsPanel::AddCheckedToForbiddenMarks() {
     if (!ctx_.db().OpenFilterDb())
         return false;
+    bool allStored = true;
     for (int row : ctx_.toCollect().CheckedRows()) {
         std::string mark = Trim(ctx_.toCollect().Cell(row, kMarkCol));
-        if (!mark.empty()) {
-            ctx_.db().AddForbiddenMark(mark);
-            AppendToMarksBox(ctx_.config(), mark);
+        if (mark.empty())
+            continue;
+        // A mark the table did not take is not shown as forbidden either.
+        if (!ctx_.db().AddForbiddenMark(mark)) {
+            allStored = false;
+            continue;
         }
+        AppendToMarksBox(ctx_.config(), mark);
     }
-    return true;
+    if (!allStored)
+        ctx_.ShowMessage("部分标识未能写入禁止销售标识库（磁盘已满或无法写入），未加入");
+    return allStored;
 }
 
 bool ResultsPanel::ExportCheckedMarks(const std::string& fileName) {

@@ -34,7 +34,8 @@ public:
 
     // "将勾选项目加入禁止销售标识库": the marks of the checked rows, trimmed, become
     // forbidden marks, in the table and in the live marks box (so that the box's next
-    // save keeps them). False when Filter.db cannot be opened (nothing is added then).
+    // save keeps them). False when Filter.db cannot be opened (nothing is added then) or a
+    // mark could not be written (that mark is left out and the seller is told).
     bool AddCheckedToForbiddenMarks();
 
     // "导出勾选商品标识": the marks of the checked rows, each followed by CR LF, written as
