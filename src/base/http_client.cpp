@@ -466,8 +466,10 @@ void PutCookie(CookiePairs& pairs, std::string_view pair) {
         pairs.emplace_back(std::move(name), std::move(value));
 }
 
-// The Cookie header after the answers' Set-Cookie values: only each value's first
-// "name=value" counts; the attributes after it (Path, HttpOnly …) do not go back.
+}  // namespace
+
+// Only each Set-Cookie value's first "name=value" counts; the attributes after it (Path,
+// HttpOnly …) do not go back.
 std::string MergeCookies(const std::string& cookie, const std::vector<std::string>& setCookies) {
     CookiePairs pairs;
     std::string_view rest = cookie;
@@ -483,6 +485,8 @@ std::string MergeCookies(const std::string& cookie, const std::vector<std::strin
         header += (header.empty() ? "" : "; ") + name + "=" + value;
     return header;
 }
+
+namespace {
 
 // The result code of an exchange that was sent: a transport error (an unreachable host
 // among them) gives "dwError = N"; an answer gives its body when the status was 200.
