@@ -453,6 +453,12 @@ void PutCookie(CookiePairs& pairs, std::string_view pair) {
     if (name.empty())
         return;
     std::string value = eq == std::string_view::npos ? std::string() : Trim(pair.substr(eq + 1));
+    // A line end or zero byte would end the Cookie header of the next request early or
+    // start a header of the answer's choosing: such a cookie is dropped, as browsers do.
+    static constexpr std::string_view kBreaks("\r\n\0", 3);
+    if (name.find_first_of(kBreaks) != std::string::npos ||
+        value.find_first_of(kBreaks) != std::string::npos)
+        return;
     for (auto it = pairs.begin(); it != pairs.end(); ++it) {
         if (it->first != name)
             continue;
