@@ -36,6 +36,11 @@ TEST(LoginFormBody, FillsTheLoginFormAsABrowserWould) {
     EXPECT_EQ(body,
               "_tb_token_=e3f1&TPL_username=%CA%E9%D3%D1%2001&TPL_password=p%26w%3Dd&agree=yes");
 
+    // A password need not be well-formed GBK: it goes byte for byte.
+    EXPECT_EQ(LoginFormBody("<form><input name=u><input type=password name=p></form>", "n\x80",
+                            "\x81\xFF&", action),
+              "u=n%80&p=%81%FF%26");
+
     EXPECT_EQ(LoginFormBody("<html>no form</html>", "n", "p", action), "");
     EXPECT_EQ(action, "");
 }
