@@ -40,6 +40,11 @@ TEST(LoginFormBody, FillsTheLoginFormAsABrowserWould) {
     EXPECT_EQ(LoginFormBody("<form><input name=u><input type=password name=p></form>", "n\x80",
                             "\x81\xFF&", action),
               "u=n%80&p=%81%FF%26");
+    // So do the page's own names and values, as the page writes them.
+    EXPECT_EQ(LoginFormBody("<form><input type=hidden name=\"t\xFE\" value=\"v\x80\">"
+                            "<input type=password name=p></form>",
+                            "n", "p", action),
+              "t%FE=v%80&p=p");
 
     EXPECT_EQ(LoginFormBody("<html>no form</html>", "n", "p", action), "");
     EXPECT_EQ(action, "");

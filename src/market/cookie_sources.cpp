@@ -4,7 +4,6 @@
 #include <iterator>
 #include <string_view>
 
-#include "base/encoders.h"
 #include "base/files.h"
 #include "base/hosts.h"
 #include "base/http_client.h"
@@ -42,8 +41,8 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The seller's own nick and password go byte for byte: replacing a byte that is not
-// well-formed GBK, as UrlEncodeAnsi does, would send a password other than the one given.
+// The form goes byte for byte: replacing a byte that is not well-formed GBK, as
+// UrlEncodeAnsi does, would send a password other than the one given, or rename a field.
 std::string PercentEncodedBytes(const std::string& text) {
     static constexpr std::string_view kKept = "-_.!~*'()";
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -94,14 +93,14 @@ std::string LoginFormBody(const std::string& loginPage, const std::string& nick,
             const std::string type = Lower(Attribute(attributes, "type"));
             if (name.empty() || !IsSentAsItStands(type, attributes))
                 return true;
-            std::string value = UrlEncodeAnsi(Attribute(attributes, "value"));
+            std::string value = PercentEncodedBytes(Attribute(attributes, "value"));
             if (type == "password") {
                 value = PercentEncodedBytes(password);
             } else if (IsTextField(type) && !nickPlaced) {
                 value = PercentEncodedBytes(nick);
                 nickPlaced = true;
             }
-            body += (body.empty() ? "" : "&") + UrlEncodeAnsi(name) + "=" + value;
+            body += (body.empty() ? "" : "&") + PercentEncodedBytes(name) + "=" + value;
             return true;
         });
     }
