@@ -1,5 +1,7 @@
 #include "fuzz_support.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -57,6 +59,40 @@ void Require(bool condition, const char* what) {
         return;
     std::fprintf(stderr, "fuzz check failed: %s\n", what);
     std::abort();
+}
+
+namespace {
+
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+Fields UrlEncodedFields(const std::string& body) {
+    Fields fields;
+    std::size_t pos = 0;
+    while (pos <= body.size()) {
+        const std::size_t amp = std::min(body.find('&', pos), body.size());
+        const std::string_view pair = std::string_view(body).substr(pos, amp - pos);
+        const std::size_t eq = pair.find('=');
+        fields.emplace_back(
+            PercentDecoded(pair.substr(0, eq)),
+            eq == std::string_view::npos ? std::string() : PercentDecoded(pair.substr(eq + 1)));
+        pos = amp + 1;
+    }
+    return fields;
 }
 
 bool HasZeroByte(const std::string& text) {

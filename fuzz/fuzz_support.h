@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vt {
@@ -28,6 +29,11 @@ bool HasZeroByte(const std::string& text);
 // when the body is not a run of such parts ended by the closing line.
 bool ReadMultipartNames(const std::string& body, const std::string& boundary,
                         std::vector<std::string>& names);
+
+// The fields of an urlencoded body as a server reads it: "&" ends a field, the first "="
+// ends its name, "%XX" is one byte.
+using Fields = std::vector<std::pair<std::string, std::string>>;
+Fields UrlEncodedFields(const std::string& body);
 
 // One context for the whole process in a fresh temporary folder (removed at exit): empty
 // databases, no log folder (entries are dropped), the shipped defaults of a fresh SysConfig, and

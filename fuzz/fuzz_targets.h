@@ -7,21 +7,25 @@
 #include <cstdint>
 
 // (file and corpus name, function)
-#define VT_FUZZ_TARGETS(X)               \
-    X(regex_ops, FuzzRegexOps)           \
-    X(clean_html, FuzzCleanHtml)         \
-    X(detail_page, FuzzDetailPage)       \
-    X(list_search, FuzzListSearch)       \
-    X(list_category, FuzzListCategory)   \
-    X(list_promo, FuzzListPromo)         \
-    X(category_page, FuzzCategoryPage)   \
-    X(settings_file, FuzzSettingsFile)   \
-    X(encoders, FuzzEncoders)            \
-    X(text_files, FuzzTextFiles)         \
-    X(publish_form, FuzzPublishForm)     \
-    X(market_answers, FuzzMarketAnswers) \
-    X(description, FuzzDescription)      \
-    X(csv_cells, FuzzCsvCells)
+#define VT_FUZZ_TARGETS(X)                 \
+    X(regex_ops, FuzzRegexOps)             \
+    X(clean_html, FuzzCleanHtml)           \
+    X(detail_page, FuzzDetailPage)         \
+    X(list_search, FuzzListSearch)         \
+    X(list_category, FuzzListCategory)     \
+    X(list_promo, FuzzListPromo)           \
+    X(category_page, FuzzCategoryPage)     \
+    X(settings_file, FuzzSettingsFile)     \
+    X(encoders, FuzzEncoders)              \
+    X(text_files, FuzzTextFiles)           \
+    X(publish_form, FuzzPublishForm)       \
+    X(market_answers, FuzzMarketAnswers)   \
+    X(description, FuzzDescription)        \
+    X(csv_cells, FuzzCsvCells)             \
+    X(shop_categories, FuzzShopCategories) \
+    X(login_form, FuzzLoginForm)           \
+    X(set_cookie, FuzzSetCookie)           \
+    X(picture_path, FuzzPicturePath)
 
 namespace vt::fuzz {
 

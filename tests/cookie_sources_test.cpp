@@ -36,6 +36,16 @@ TEST(LoginFormBody, FillsTheLoginFormAsABrowserWould) {
     EXPECT_EQ(body,
               "_tb_token_=e3f1&TPL_username=%CA%E9%D3%D1%2001&TPL_password=p%26w%3Dd&agree=yes");
 
+    // A password need not be well-formed GBK: it goes byte for byte.
+    EXPECT_EQ(LoginFormBody("<form><input name=u><input type=password name=p></form>", "n\x80",
+                            "\x81\xFF&", action),
+              "u=n%80&p=%81%FF%26");
+    // So do the page's own names and values, as the page writes them.
+    EXPECT_EQ(LoginFormBody("<form><input type=hidden name=\"t\xFE\" value=\"v\x80\">"
+                            "<input type=password name=p></form>",
+                            "n", "p", action),
+              "t%FE=v%80&p=p");
+
     EXPECT_EQ(LoginFormBody("<html>no form</html>", "n", "p", action), "");
     EXPECT_EQ(action, "");
 }

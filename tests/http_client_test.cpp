@@ -496,6 +496,16 @@ TEST(SecretTransport, OriginsAreComparedWholeWithTheirPorts) {
     EXPECT_EQ(OriginOf("not an address"), "");
 }
 
+TEST(CookieMerge, LaterValuesReplaceEmptyOnesRemoveAndBrokenLinesAreDropped) {
+    EXPECT_EQ(
+        MergeCookies("a=1; t=old; x=1", {"t=new; Path=/", "x=; Max-Age=0", "uc1=k=v; HttpOnly"}),
+        "a=1; t=new; uc1=k=v");
+    // A CR, LF or zero byte inside a cookie would split the next request's header: the
+    // cookie is dropped and the value kept before stays.
+    EXPECT_EQ(MergeCookies("a=1", {"a=2\r\nX-Evil: 1", std::string("b=2\0c", 5), "c=3\nd"}), "a=1");
+    EXPECT_EQ(MergeCookies("", {"a=1\r"}), "a=1");  // a line end around it is no part of it
+}
+
 TEST_F(HttpClientTest, BrokenUtf8TransferIsStillConverted) {
     // Half of "中文中文" arrives: two whole characters.
     peer_.Page("/u", "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87");

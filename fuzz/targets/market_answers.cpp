@@ -2,7 +2,6 @@
 // the freight templates, the goods query of the items on sale, the picture upload's
 // answer and the publish answer.
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,39 +18,6 @@
 namespace vt::fuzz {
 
 namespace {
-
-using Fields = std::vector<std::pair<std::string, std::string>>;
-
-std::string PercentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-// An urlencoded body as a server reads it: "&" ends a field, the first "=" its name.
-Fields UrlEncodedFields(const std::string& body) {
-    Fields fields;
-    std::size_t pos = 0;
-    while (pos <= body.size()) {
-        const std::size_t amp = std::min(body.find('&', pos), body.size());
-        const std::string_view pair = std::string_view(body).substr(pos, amp - pos);
-        const std::size_t eq = pair.find('=');
-        fields.emplace_back(
-            PercentDecoded(pair.substr(0, eq)),
-            eq == std::string_view::npos ? std::string() : PercentDecoded(pair.substr(eq + 1)));
-        pos = amp + 1;
-    }
-    return fields;
-}
 
 std::vector<std::string> FieldNames(const Fields& fields) {
     std::vector<std::string> names;

@@ -454,6 +454,12 @@ void PutCookie(CookiePairs& pairs, std::string_view pair) {
     if (name.empty())
         return;
     std::string value = eq == std::string_view::npos ? std::string() : Trim(pair.substr(eq + 1));
+    // A line end or zero byte would end the Cookie header of the next request early or
+    // start a header of the answer's choosing: such a cookie is dropped, as browsers do.
+    static constexpr std::string_view kBreaks("\r\n\0", 3);
+    if (name.find_first_of(kBreaks) != std::string::npos ||
+        value.find_first_of(kBreaks) != std::string::npos)
+        return;
     for (auto it = pairs.begin(); it != pairs.end(); ++it) {
         if (it->first != name)
             continue;
@@ -467,8 +473,10 @@ void PutCookie(CookiePairs& pairs, std::string_view pair) {
         pairs.emplace_back(std::move(name), std::move(value));
 }
 
-// The Cookie header after the answers' Set-Cookie values: only each value's first
-// "name=value" counts; the attributes after it (Path, HttpOnly …) do not go back.
+}  // namespace
+
+// Only each Set-Cookie value's first "name=value" counts; the attributes after it (Path,
+// HttpOnly …) do not go back.
 std::string MergeCookies(const std::string& cookie, const std::vector<std::string>& setCookies) {
     CookiePairs pairs;
     std::string_view rest = cookie;
@@ -484,6 +492,8 @@ std::string MergeCookies(const std::string& cookie, const std::vector<std::strin
         header += (header.empty() ? "" : "; ") + name + "=" + value;
     return header;
 }
+
+namespace {
 
 // The result code of an exchange that was sent: a transport error (an unreachable host
 // among them) gives "dwError = N"; an answer gives its body when the status was 200.

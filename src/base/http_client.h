@@ -196,6 +196,10 @@ int PostFormCollectCookies(const std::string& url, const std::string& body,
                            const std::string& cookie, std::string& page, std::string& cookies,
                            const HttpOptions& options = {},
                            const std::vector<std::string>& trustedOrigins = {});
+// The Cookie header ("a=1; b=2") of a cookie string after the Set-Cookie values of an
+// answer, as GetCollectCookies keeps it: a later value replaces an earlier one of the same
+// name, an empty value removes it, and a cookie holding CR, LF or a zero byte is dropped.
+std::string MergeCookies(const std::string& cookie, const std::vector<std::string>& setCookies);
 // "scheme://host:port" of an address, lower case, the port always written; empty when
 // the address does not parse.
 std::string OriginOf(const std::string& url);

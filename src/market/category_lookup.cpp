@@ -59,28 +59,33 @@ std::string QueryCategory(AppContext& ctx, const std::string& isbn, const std::s
     return ChooseCategory(answer);
 }
 
-int LoadShopCategories(AppContext& ctx) {
-    const std::string answer = MarketGet(
-        ctx.hosts().Url(HostRole::MarketSell, "/auction/goods/get_shop_category.htm"),
-        ctx.session().SellerCookie(), ctx.ReadOptions(Site::Market));
-    std::vector<std::string> names;
-    int read = 0;
+ShopCategoryAnswer ParseShopCategories(const std::string& answer) {
+    ShopCategoryAnswer read;
     if (auto re = CompileRegex("{\"text\":\"(.*?)\",\"value\":\"(.*?)\"}")) {
         ForEachMatch(answer, *re, [&](const boost::smatch& m) {
-            const std::string name = m[1].str();
-            const std::string id = m[2].str();
-            if (!name.empty())
-                names.push_back(name);
+            std::string name = m[1].str();
+            std::string id = m[2].str();
+            if (name.empty())
+                return true;
+            read.names.push_back(name);
             // A nameless category could only be found by an empty mapping cell.
-            if (!name.empty() && !id.empty()) {
-                ctx.config().SetShopCategoryId(name, id);
-                ++read;
-            }
+            if (!id.empty())
+                read.categories.push_back({std::move(name), std::move(id)});
             return true;
         });
     }
-    ctx.config().SetShopCategoryNames(std::move(names));
     return read;
+}
+
+int LoadShopCategories(AppContext& ctx) {
+    const std::string answer =
+        MarketGet(ctx.hosts().Url(HostRole::MarketSell, "/auction/goods/get_shop_category.htm"),
+                  ctx.session().SellerCookie(), ctx.ReadOptions(Site::Market));
+    ShopCategoryAnswer read = ParseShopCategories(answer);
+    for (const ShopCategory& category : read.categories)
+        ctx.config().SetShopCategoryId(category.name, category.id);
+    ctx.config().SetShopCategoryNames(std::move(read.names));
+    return static_cast<int>(read.categories.size());
 }
 
 bool ShopCategoriesLoaded(const AppContext& ctx) {

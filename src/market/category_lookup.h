@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vt {
 
@@ -16,6 +17,19 @@ std::string QueryCategory(AppContext& ctx, const std::string& isbn, const std::s
                           const std::string& cookie);
 // The choice QueryCategory makes from one answer of the service.
 std::string ChooseCategory(const std::string& answer);
+
+// One of the seller's shop categories as the shop-category answer lists it.
+struct ShopCategory {
+    std::string name;
+    std::string id;
+};
+// What one shop-category answer holds: the drop-down names in answer order (every
+// named entry) and the categories among them that carry an id.
+struct ShopCategoryAnswer {
+    std::vector<std::string> names;
+    std::vector<ShopCategory> categories;
+};
+ShopCategoryAnswer ParseShopCategories(const std::string& answer);
 
 // "获取淘宝店铺类目": reads the shop's categories with the current cookie. The drop-down
 // names are replaced by this answer's; the name-to-id map only grows. Returns the number

@@ -2,8 +2,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <string_view>
 
-#include "base/encoders.h"
 #include "base/files.h"
 #include "base/hosts.h"
 #include "base/http_client.h"
@@ -41,6 +41,26 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// The form goes byte for byte: replacing a byte that is not well-formed GBK, as
+// UrlEncodeAnsi does, would send a password other than the one given, or rename a field.
+std::string PercentEncodedBytes(const std::string& text) {
+    static constexpr std::string_view kKept = "-_.!~*'()";
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+            kKept.find(ch) != std::string_view::npos) {
+            out += ch;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string LoginFormBody(const std::string& loginPage, const std::string& nick,
@@ -73,14 +93,14 @@ std::string LoginFormBody(const std::string& loginPage, const std::string& nick,
             const std::string type = Lower(Attribute(attributes, "type"));
             if (name.empty() || !IsSentAsItStands(type, attributes))
                 return true;
-            std::string value = Attribute(attributes, "value");
+            std::string value = PercentEncodedBytes(Attribute(attributes, "value"));
             if (type == "password") {
-                value = password;
+                value = PercentEncodedBytes(password);
             } else if (IsTextField(type) && !nickPlaced) {
-                value = nick;
+                value = PercentEncodedBytes(nick);
                 nickPlaced = true;
             }
-            body += (body.empty() ? "" : "&") + UrlEncodeAnsi(name) + "=" + UrlEncodeAnsi(value);
+            body += (body.empty() ? "" : "&") + PercentEncodedBytes(name) + "=" + value;
             return true;
         });
     }

@@ -41,6 +41,7 @@ private:
 // The urlencoded body a browser sends for the login form of this page, with the nick in
 // its text field and the password in its password field; action receives the form's
 // address as written in the page (empty when it names none: the page's own address).
+// Every name and value goes byte for byte as given or as the page writes it.
 std::string LoginFormBody(const std::string& loginPage, const std::string& nick,
                           const std::string& password, std::string& action);
 
